@@ -1,0 +1,23 @@
+# GoogleTest: the system package natively; for the cross build, built from
+# the sources that Debian's googletest package installs.
+if(WIN32)
+  set(QB_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources for the cross build")
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  # GoogleTest's own sources do not build warning-free under our flags.
+  add_subdirectory(${QB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  foreach(t gtest gtest_main gmock gmock_main)
+    if(TARGET ${t})
+      target_compile_options(${t} PRIVATE -Wno-error)
+    endif()
+  endforeach()
+  foreach(t gtest gtest_main gmock)
+    if(NOT TARGET GTest::${t})
+      add_library(GTest::${t} ALIAS ${t})
+    endif()
+  endforeach()
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)

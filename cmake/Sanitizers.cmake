@@ -1,0 +1,10 @@
+# Sanitizers for the native builds; the Windows build has none.
+if(NOT WIN32 AND NOT QB_FUZZ)
+  if(QB_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  elseif(QB_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+  endif()
+endif()

@@ -1,0 +1,44 @@
+#include "rates/Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+struct ClockOffsetReset {
+    ~ClockOffsetReset() { SetClockOffsetForTesting(0); }
+};
+
+TEST(Clock, AdvancesInMilliseconds)
+{
+    uint32_t start = ClockMilliseconds();
+    auto wallStart = std::chrono::steady_clock::now();
+    // Wait on the wall clock, then compare: the clock must follow it.
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::milliseconds(60))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    uint32_t elapsed = ElapsedSince(start);
+    EXPECT_GE(elapsed, 55u);
+    EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(Clock, ElapsedTimeSurvivesTheWrap)
+{
+    ClockOffsetReset reset;
+    // Put the reading just below 2^32 so that it wraps during the wait.
+    uint32_t raw = ClockMilliseconds();
+    SetClockOffsetForTesting(0xFFFFFFFFu - raw - 20u);
+    uint32_t start = ClockMilliseconds();
+    EXPECT_GT(start, 0xFFFFFF00u);
+    auto wallStart = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::milliseconds(60))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    uint32_t now = ClockMilliseconds();
+    EXPECT_LT(now, start) << "the reading should have wrapped";
+    uint32_t elapsed = ElapsedSince(start);
+    EXPECT_GE(elapsed, 55u);
+    EXPECT_LT(elapsed, 5000u);
+}
+
+}  // namespace
