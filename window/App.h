@@ -1,0 +1,38 @@
+#pragma once
+#include "window/BaseWindow.h"
+
+#include <string>
+
+// The top-level "MainFrame" window of an application: posts the quit message
+// when it is destroyed, owns the tray icon record (and removes the icon on
+// close), routes the tray callback to OnTrayNotify, and keeps its placement in
+// section "Window" of the settings file. Derived classes decide when to load
+// and save the placement.
+class App : public BaseWindow {
+public:
+    // The tray icon's callback message.
+    static constexpr UINT TrayCallbackMessage = WM_USER + 1;
+
+    App();
+    ~App() override;
+
+    bool Create() override;
+    bool OnClose() override;
+    LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    virtual void LoadPlacement();
+    virtual void SavePlacement();
+    virtual bool OnTrayNotify(LPARAM mouseMessage);
+
+    // All zero until the icon is added; whoever adds it sets cbSize
+    // (NOTIFYICONDATAA_V1_SIZE for the 64-character tip, or sizeof). A set
+    // hWnd means the icon is shown.
+    NOTIFYICONDATAA trayIcon;
+};
+
+// The executable's directory, with its trailing backslash.
+const std::string& ProgramDirectory();
+// The program as started, without directory and extension.
+const std::string& ProgramName();
+// ProgramDirectory() + ProgramName() + ".ini".
+const std::string& SettingsFilePath();
