@@ -1,0 +1,95 @@
+#include "display/ChartPane.h"
+
+#include "display/FXRatePane.h"
+#include "display/GdiObjects.h"
+#include "display/OffscreenBuffer.h"
+#include "display/RateChart.h"
+
+#include <functional>
+
+ChartPane::ChartPane()
+{
+    fontSize = 12;
+}
+
+ChartPane::~ChartPane()
+{
+    Destroy();
+}
+
+bool ChartPane::CreateChild(HWND parent)
+{
+    RegisterWindowClass("RatePane", nullptr, 0);
+    return CreateChild(parent, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+}
+
+void ChartPane::SetBounds(int x, int y, int width, int height)
+{
+    BaseWindow::SetBounds(x, y, width, height);
+    Invalidate(nullptr, false);
+}
+
+void ChartPane::Refresh()
+{
+    Invalidate(nullptr, false);
+}
+
+void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
+{
+    auto records = ratePane.rates.Lock();
+    rateList = &ratePane.rates;
+    shownRate = ratePane.GetSelectedRate(*records);
+}
+
+std::optional<FXRate> ChartPane::CopyShownRate() const
+{
+    if (rateList == nullptr)
+        return std::nullopt;
+    auto records = rateList->Lock();
+    if (shownRate == nullptr || records->empty())
+        return std::nullopt;
+    // A pointer left over from before the list was (re)filled must not be
+    // followed; std::less orders any two pointers.
+    std::less<const FXRate*> before;
+    const FXRate* first = records->data();
+    if (before(shownRate, first) || !before(shownRate, first + records->size()))
+        return std::nullopt;
+    return *shownRate;
+}
+
+LRESULT ChartPane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_MOUSEFIRST && message <= WM_XBUTTONUP) {
+        SendMessageA(GetParent(hwnd), message, wParam, lParam);
+        return 0;
+    }
+    switch (message) {
+    case WM_PAINT: {
+        PaintSession paint(hwnd);
+        PaintContent(paint.Get(), paint.Area());
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        PaintContent(reinterpret_cast<HDC>(wParam), client);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+void ChartPane::PaintContent(HDC dc, const RECT& area)
+{
+    OffscreenBuffer buffer(dc, area);
+    if (!buffer.Ready())
+        return;
+    buffer.Clear();
+    SetBkMode(buffer.Get(), TRANSPARENT);
+    if (std::optional<FXRate> record = CopyShownRate())
+        DrawRateChart(*record, buffer.Get(), 0, GetWidth());
+    buffer.CopyToTarget();
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include "rates/SharedRates.h"
+#include "window/BaseWindow.h"
+
+#include <windows.h>
+
+#include <optional>
+
+class FXRatePane;
+
+// The right-hand pane: the chart of one pair (DrawRateChart), the one the
+// rate pane has selected. Mouse messages go on to the parent unchanged, so
+// dragging and the popup menu work over the chart too.
+//
+// `shownRate` points into `*rateList` and is written and read only while
+// that list's lock is held. A paint takes the lock just long enough to copy
+// the record, then draws the copy: it never waits on the network.
+class ChartPane : public BaseWindow {
+public:
+    ChartPane();
+    ~ChartPane() override;
+
+    using BaseWindow::CreateChild;
+    bool CreateChild(HWND parent) override;  // class "RatePane"
+    void SetBounds(int x, int y, int width, int height) override;
+    void Refresh() override;
+    LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Points the chart at the rate pane's selected record (null while its
+    // list is empty), taking that list's lock for the change. The owner
+    // calls it after every update cycle and on every selection change.
+    void ShowSelectedRate(FXRatePane& ratePane);
+
+    // Paints the pane into `dc` for the area given in client coordinates:
+    // composed off-screen and copied with one BitBlt. WM_PAINT and
+    // WM_PRINTCLIENT both come here.
+    void PaintContent(HDC dc, const RECT& area);
+
+    const FXRate* shownRate = nullptr;  // not owned; guarded by rateList's lock
+    SharedRates* rateList = nullptr;    // not owned; the list shownRate points into
+
+private:
+    // A copy of the shown record, taken under the lock; none when nothing is
+    // shown or the pointer no longer lies inside the list.
+    std::optional<FXRate> CopyShownRate() const;
+};

@@ -1,0 +1,34 @@
+#include "display/OffscreenBuffer.h"
+
+namespace {
+
+HBITMAP MakeBitmap(HDC target, const RECT& area)
+{
+    if (target == nullptr || area.right <= 0 || area.bottom <= 0)
+        return nullptr;
+    return CreateCompatibleBitmap(target, area.right, area.bottom);
+}
+
+}  // namespace
+
+OffscreenBuffer::OffscreenBuffer(HDC targetDC, const RECT& paintArea)
+    : target(targetDC),
+      area(paintArea),
+      memory(targetDC),
+      bitmap(MakeBitmap(targetDC, paintArea)),
+      selection(memory.Get(), bitmap.Get()),
+      ready(memory.Get() != nullptr && bitmap && selection.Previous() != nullptr)
+{
+}
+
+void OffscreenBuffer::Clear() const
+{
+    if (ready)
+        FillRect(memory.Get(), &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+}
+
+void OffscreenBuffer::CopyToTarget() const
+{
+    if (ready)
+        BitBlt(target, 0, 0, area.right, area.bottom, memory.Get(), 0, 0, SRCCOPY);
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include "rates/FXRate.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The chart's fixed vertical layout: the frame runs from y 1 to y 264, the
+// base value sits on y 128 and one pixel stands for 0.01.
+constexpr int chartMargin = 24;
+constexpr int chartFrameTop = 1;
+constexpr int chartFrameBottom = 264;
+constexpr int chartZeroLine = 128;
+constexpr float chartPixelsPerUnit = 100.0f;
+constexpr float chartMaxStep = 5.0f;  // pixels per sample at most
+constexpr COLORREF chartFrameColor = 0xECD790;
+constexpr COLORREF chartLineColor = 0x5D52EB;
+
+// The row of a sample's point: trunc(128 - value * 100) in single precision,
+// held within a range that every GDI call takes. Values from the network may
+// be huge, infinite or not a number; none reaches a float-to-int conversion
+// unclamped (not a number sits on the zero line).
+int ChartRow(float value);
+
+// trunc(position) held within [-chartPixelLimit, chartPixelLimit];
+// `ifNotANumber` for NaN.
+constexpr int chartPixelLimit = 30000;
+int ChartPixel(float position, int ifNotANumber);
+
+// Draws one pair between the horizontal positions a and b of `dc`: frame,
+// four summary lines, the history line and the low, high and base labels.
+// Draws nothing when the plot area (b - a - 48 pixels) is empty. Reads only
+// `record`; hand it a copy taken under the list's lock.
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b);
