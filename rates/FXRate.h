@@ -43,6 +43,7 @@ public:
 
 private:
     void Classify(float value, float previous);
+    void TakeSample(float value);
 };
 
 // Reads a number as strtod does in the "C" locale (leading white space
