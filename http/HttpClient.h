@@ -121,9 +121,6 @@ private:
     bool ReadLengthBody(size_t length, std::string& body);
     bool ReadChunkedBody(std::string& body);
     bool ReadUntilClose(std::string& body);
-    // One receive for the body under the idle limit: count > 0, or 0 with
-    // bodyStatus set (or kReceiveClosed when the peer closed).
-    long ReceiveBodyPiece(char* buffer, size_t size);
 
     SocketStream socketStream{socket};
     ByteStream* stream = nullptr;             // borrowed: &socketStream when connected, or a caller's
@@ -131,5 +128,5 @@ private:
     std::string method;                       // of the last request
     int status = 0;
     int bodyStatus = kOk;
-    bool headerComplete = false;
+    int headerState = kFailed;  // kOk once a whole header block is read and its body not yet taken
 };

@@ -1,0 +1,330 @@
+// The byte-level pieces of the client, fed from memory: URL handling,
+// header lookup, body framing, chunked decoding, Location resolution.
+#include "http/ChunkedDecoder.h"
+#include "http/HttpClient.h"
+#include "http/ResponseHead.h"
+#include "http/Url.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(SplitUrl, SplitsHostAndTarget)
+{
+    struct Case {
+        std::string url;
+        int result;
+        std::string host;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"http://rates.example/rate/neo/rate.asp", 0, "rates.example", "/rate/neo/rate.asp"},
+        {"http://host:8080/a?b=c#d", 0, "host:8080", "/a?b=c#d"},
+        {"see http://host/x", 0, "host", "/x"},     // found anywhere
+        {"http://host", 0, "host", "(old)"},        // no "/": path untouched
+        {"HTTP://host/x", -1, "(old)", "(old)"},    // case-sensitive
+        {"ftp://host/x", -1, "(old)", "(old)"},
+        {"", -1, "(old)", "(old)"},
+    };
+    for (const Case& c : cases) {
+        std::string host = "(old)";
+        std::string path = "(old)";
+        EXPECT_EQ(HttpClient::SplitUrl(c.url, host, path), c.result) << c.url;
+        EXPECT_EQ(host, c.host) << c.url;
+        EXPECT_EQ(path, c.path) << c.url;
+    }
+}
+
+TEST(SplitHostPort, TakesTheWrittenPortOr80)
+{
+    struct Case {
+        std::string hostPort;
+        bool ok;
+        std::string name;
+        uint16_t port;
+    };
+    const Case cases[] = {
+        {"host", true, "host", 80},       {"host:8080", true, "host", 8080}, {"1.2.3.4:1", true, "1.2.3.4", 1},
+        {"host:", true, "host", 80},      {"host:65535", true, "host", 65535},
+        {"host:0", false, "", 0},         {"host:65536", false, "", 0},      {"host:8o", false, "", 0},
+        {"host:-1", false, "", 0},        {"host:000080", false, "", 0},
+    };
+    for (const Case& c : cases) {
+        std::string name;
+        uint16_t port = 0;
+        ASSERT_EQ(SplitHostPort(c.hostPort, name, port), c.ok) << c.hostPort;
+        if (c.ok) {
+            EXPECT_EQ(name, c.name) << c.hostPort;
+            EXPECT_EQ(port, c.port) << c.hostPort;
+        }
+    }
+}
+
+TEST(ResolveReference, FollowsTheExamplesOfRfc3986)
+{
+    // RFC 3986 sections 5.4.1 and 5.4.2.
+    const std::string base = "http://a/b/c/d;p?q";
+    const std::pair<const char*, const char*> cases[] = {
+        {"g:h", "g:h"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"},
+        {"g?y#s", "http://a/b/c/g?y#s"},
+        {";x", "http://a/b/c/;x"},
+        {"g;x", "http://a/b/c/g;x"},
+        {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../", "http://a/"},
+        {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"},
+        {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},
+        {".g", "http://a/b/c/.g"},
+        {"g..", "http://a/b/c/g.."},
+        {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},
+        {"./g/.", "http://a/b/c/g/"},
+        {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"},
+        {"g?y/../x", "http://a/b/c/g?y/../x"},
+        {"g#s/./x", "http://a/b/c/g#s/./x"},
+        {"g#s/../x", "http://a/b/c/g#s/../x"},
+        {"http:g", "http:g"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ResolveReference(base, c.first), c.second) << c.first;
+    EXPECT_EQ(ResolveReference("http://a", "g"), "http://a/g");
+    EXPECT_EQ(ResolveReference("no scheme", "g"), "");
+}
+
+TEST(HeaderValues, MatchesNamesInAnyCaseAtTheStartOfALineOnly)
+{
+    const std::string block = "HTTP/1.1 200 OK\r\n"
+                              "X-Content-Length: 7\r\n"
+                              "content-length:123\r\n"
+                              "Server: Content-Length: 9\r\n"
+                              "CONTENT-LENGTH: \t 45 \t\r\n"
+                              "Content-Type: text/plain; charset=x\r\n"
+                              "Empty:\r\n"
+                              "\r\n";
+    EXPECT_EQ(HeaderValues(block, "Content-Length"), (std::vector<std::string>{"123", "45"}));
+    EXPECT_EQ(HeaderValues(block, "Empty"), std::vector<std::string>{""});
+    EXPECT_TRUE(HeaderValues(block, "HTTP/1.1 200 OK").empty());
+    EXPECT_TRUE(HeaderValues(block, "Length").empty());
+    EXPECT_TRUE(HeaderValues(block, "").empty());
+
+    HttpClient client;
+    client.responseHeaders = block;
+    EXPECT_EQ(client.GetHeaderValue("content-length"), "123");
+    EXPECT_EQ(client.GetHeaderValue("Content-Type"), "text/plain");  // ends before ";"
+    EXPECT_EQ(client.GetHeaderValue("Missing"), "");
+    // A block cut off inside a header line still reads safely.
+    client.responseHeaders = "HTTP/1.1 200 OK\r\nContent-Length:";
+    EXPECT_EQ(client.GetHeaderValue("Content-Length"), "");
+}
+
+TEST(ParseStatusCode, ReadsOnlyAWellFormedStatusLine)
+{
+    const std::pair<std::string, int> cases[] = {
+        {"HTTP/1.1 200 OK\r\n", 200},       {"HTTP/1.0 404 Not Found\r\n", 404}, {"HTTP/1.1 204\r\n", 204},
+        {"HTTP/1.1 999 x\r\n", 999},        {"HTTP/1.1 20 OK\r\n", 0},           {"HTTP/1.1 2000 OK\r\n", 0},
+        {"http/1.1 200 OK\r\n", 0},         {" HTTP/1.1 200 OK\r\n", 0},         {"HTTP/1.1  200 OK\r\n", 0},
+        {"HTTP/11 200 OK\r\n", 0},          {"ICY 200 OK\r\n", 0},               {"HTTP/1.1 200", 0},
+        {"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseStatusCode(c.first), c.second) << c.first;
+}
+
+TEST(DecideFraming, ChoosesChunkedThenLengthThenClose)
+{
+    using Kind = BodyFraming::Kind;
+    struct Case {
+        std::string headers;
+        int status;
+        std::string method;
+        Kind kind;
+        size_t length;
+    };
+    const size_t cap = 1000;
+    const Case cases[] = {
+        {"Content-Length: 10\r\n", 200, "GET", Kind::Length, 10},
+        {"Content-Length: 0\r\n", 200, "GET", Kind::Length, 0},
+        {"Content-Length: 10\r\nContent-Length: 10\r\n", 200, "GET", Kind::Length, 10},
+        {"Content-Length: 10, 10\r\n", 200, "GET", Kind::Length, 10},
+        {"Content-Length: 10\r\nContent-Length: 11\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: 10, 11\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: -1\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: +5\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: 12abc\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: 1 2\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length:\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Content-Length: 1000\r\n", 200, "GET", Kind::Length, 1000},
+        {"Content-Length: 1001\r\n", 200, "GET", Kind::TooLarge, 1001},
+        {"Content-Length: 99999999999999999999999999\r\n", 200, "GET", Kind::TooLarge, 1001},
+        {"Transfer-Encoding: chunked\r\nContent-Length: 10\r\n", 200, "GET", Kind::Chunked, 0},
+        {"transfer-encoding: Chunked\r\n", 200, "GET", Kind::Chunked, 0},
+        {"Transfer-Encoding: gzip, chunked\r\n", 200, "GET", Kind::Malformed, 0},
+        {"Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n", 200, "GET", Kind::Malformed, 0},
+        {"", 200, "GET", Kind::UntilClose, 0},
+        {"X-Content-Length: 10\r\n", 500, "GET", Kind::UntilClose, 0},
+        {"Content-Length: 10\r\n", 200, "HEAD", Kind::None, 0},
+        {"Content-Length: 10\r\n", 204, "GET", Kind::None, 0},
+        {"Content-Length: 10\r\n", 304, "GET", Kind::None, 0},
+        {"", 101, "GET", Kind::None, 0},
+        {"Content-Length: 10\r\n", 0, "GET", Kind::Malformed, 0},
+    };
+    for (const Case& c : cases) {
+        std::string block = "HTTP/1.1 " + std::to_string(c.status) + " X\r\n" + c.headers + "\r\n";
+        BodyFraming framing = DecideFraming(block, c.status, c.method, cap);
+        EXPECT_EQ(framing.kind, c.kind) << c.headers << c.status;
+        if (c.kind == Kind::Length || c.kind == Kind::TooLarge) {
+            EXPECT_EQ(framing.length, c.length) << c.headers;
+        }
+    }
+}
+
+// Feeds a chunked body whole, byte by byte, and split at every position.
+struct ChunkedCase {
+    std::string input;
+    ChunkedDecoder::Result result;
+    std::string body;
+    size_t rest;  // bytes after the end of the body that must stay unused
+};
+
+std::string DecodeInPieces(const std::string& input, size_t piece, ChunkedDecoder::Result& result, size_t& unused,
+                           size_t cap = 1 << 20)
+{
+    ChunkedDecoder decoder(cap);
+    std::string body;
+    unused = 0;
+    result = ChunkedDecoder::Result::NeedMore;
+    for (size_t at = 0; at < input.size(); at += piece) {
+        size_t size = std::min(piece, input.size() - at);
+        size_t used = 0;
+        result = decoder.Feed(input.data() + at, size, body, used);
+        if (result != ChunkedDecoder::Result::NeedMore) {
+            unused = input.size() - at - used;
+            break;
+        }
+        EXPECT_EQ(used, size);
+    }
+    return body;
+}
+
+TEST(ChunkedDecoder, DecodesAnySplitOfTheSameBytesAlike)
+{
+    using R = ChunkedDecoder::Result;
+    const ChunkedCase cases[] = {
+        {"5\r\nhello\r\n0\r\n\r\n", R::Done, "hello", 0},
+        {"5\r\nhello\r\n6\r\n world\r\n0\r\n\r\nEXTRA", R::Done, "hello world", 5},
+        {"A\r\n0123456789\r\n0\r\n\r\n", R::Done, "0123456789", 0},
+        {"a;name=value;x\r\n0123456789\r\n0;last\r\n\r\n", R::Done, "0123456789", 0},
+        {"3 ;ext\r\nabc\r\n0  \r\n\r\n", R::Done, "abc", 0},
+        {"003\r\na\0c\r\n0\r\nTrailer: x\r\nMore: y\r\n\r\n"s, R::Done, "a\0c"s, 0},
+        {"0\r\n\r\n", R::Done, "", 0},
+        {"5\r\nhel", R::NeedMore, "hel", 0},
+        {"5\r\nhello\r\n0\r\n", R::NeedMore, "hello", 0},
+        {"\r\n", R::Malformed, "", 0},
+        {"x\r\n", R::Malformed, "", 0},
+        {"-5\r\nhello\r\n0\r\n\r\n", R::Malformed, "", 0},
+        {"0x5\r\nhello\r\n0\r\n\r\n", R::Malformed, "", 0},
+        {"5 x\r\nhello\r\n0\r\n\r\n", R::Malformed, "", 0},
+        {"5\nhello\r\n0\r\n\r\n", R::Malformed, "", 0},
+        {"5\r\nhelloX\r\n0\r\n\r\n", R::Malformed, "hello", 0},
+        {"5\r\nhello\r0\r\n\r\n", R::Malformed, "hello", 0},
+        {"0\r\n\r\r", R::Malformed, "", 0},
+        {"0\r\nTrailer\n\r\n", R::Malformed, "", 0},
+        {"ffffffffffffffffffff\r\n", R::TooLarge, "", 0},
+        {"100001\r\n", R::TooLarge, "", 0},
+    };
+    for (const ChunkedCase& c : cases) {
+        for (size_t piece : {c.input.size(), size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
+            if (piece == 0)
+                continue;
+            ChunkedDecoder::Result result;
+            size_t unused = 0;
+            std::string body = DecodeInPieces(c.input, piece, result, unused);
+            EXPECT_EQ(result, c.result) << c.input << " in pieces of " << piece;
+            EXPECT_EQ(body, c.body) << c.input << " in pieces of " << piece;
+            if (c.result == R::Done) {
+                EXPECT_EQ(unused, c.rest) << c.input << " in pieces of " << piece;
+            }
+        }
+    }
+}
+
+TEST(ChunkedDecoder, BoundsSizesExtensionsAndTrailers)
+{
+    using R = ChunkedDecoder::Result;
+    R result;
+    size_t unused = 0;
+    // The cap counts the body across chunks.
+    DecodeInPieces("5\r\nhello\r\n6\r\n", 4, result, unused, 10);
+    EXPECT_EQ(result, R::TooLarge);
+    DecodeInPieces("5\r\nhello\r\n5\r\nworld\r\n0\r\n\r\n", 4, result, unused, 10);
+    EXPECT_EQ(result, R::Done);
+    // Endless zeros, an endless extension or trailer end the body.
+    DecodeInPieces(std::string(ChunkedDecoder::kMaxSizeLine + 1, '0'), 100, result, unused);
+    EXPECT_EQ(result, R::Malformed);
+    DecodeInPieces("1;" + std::string(ChunkedDecoder::kMaxSizeLine, 'x'), 100, result, unused);
+    EXPECT_EQ(result, R::Malformed);
+    std::string trailer = "0\r\n";
+    while (trailer.size() < ChunkedDecoder::kMaxTrailer + 100)
+        trailer += "X-Filler: 0123456789\r\n";
+    DecodeInPieces(trailer, 1000, result, unused);
+    EXPECT_EQ(result, R::TooLarge);
+}
+
+TEST(ExtractLocation, TakesAbsoluteHttpTargetsAndResolvesRelativeOnes)
+{
+    const std::string base = "http://rates.example:8080/rate/neo/rate.asp?x=1";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Location: http://other.example/new\r\n", "http://other.example/new"},
+        {"location: http://other.example/new\r\n", "http://other.example/new"},
+        {"LOCATION:http://other.example/new \t\r\n", "http://other.example/new"},
+        {"Location: HTTP://Other.example/New\r\n", "http://Other.example/New"},
+        {"Location: /moved/here\r\n", "http://rates.example:8080/moved/here"},
+        {"Location: ../list.csv\r\n", "http://rates.example:8080/rate/list.csv"},
+        {"Location: ?x=2\r\n", "http://rates.example:8080/rate/neo/rate.asp?x=2"},
+        {"Location: //mirror.example/r\r\n", "http://mirror.example/r"},
+        {"Location: https://secure.example/r\r\n", ""},
+        {"Location: ftp://files.example/r\r\n", ""},
+        {"Location: http:///no-host\r\n", ""},
+        {"Location: http://a.example/with space\r\n", ""},
+        {"Location:\r\n", ""},
+        {"X-Location: http://wrong.example/\r\n", ""},
+        {"Server: http://wrong.example/\r\nLocation: /ok\r\n", "http://rates.example:8080/ok"},
+        {"Link: <http://wrong.example/>\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        std::string block = "HTTP/1.1 302 Found\r\n" + c.first + "\r\n";
+        EXPECT_EQ(HttpClient::ExtractLocation(block, base), c.second) << c.first;
+    }
+    // Without a base a relative target cannot be placed.
+    EXPECT_EQ(HttpClient::ExtractLocation("HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n"), "");
+}
+
+}  // namespace
