@@ -1,0 +1,30 @@
+#pragma once
+#include "rates/FXRate.h"
+#include "rates/RateQuote.h"
+#include "rates/SharedRates.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+// The rate page that the widget reads when nothing else is configured: the
+// bundled local feed (tools/feed) on its default port.
+inline constexpr const char* kDefaultRateUrl = "http://127.0.0.1:8080/rate/neo/rate.asp";
+
+// How many redirect probes one download may make before its real request.
+inline constexpr int kRateRedirectLimit = 3;
+
+// Merges one downloaded list into the records. Into an empty list every
+// quote becomes a new record, in list order (a repeated code makes a second
+// record). Into a populated list each quote updates the first record with
+// the same code, and quotes of unknown codes are dropped: once populated,
+// records are never added, removed or reordered, so an index into the list
+// (the rate pane's selection) stays valid for the life of the program.
+void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
+
+// One update cycle: downloads the rate page at `url` on a client of its own,
+// decodes it and merges it into `rates`. Only a 2xx answer is decoded; a
+// failed download or an error page changes nothing. The download and the
+// decode run without the lock; the lock is held only while merging. `stop`,
+// when given, cuts the download short (the worker is being stopped).
+void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr);

@@ -1,0 +1,207 @@
+// Whole update cycles against scripted servers on loopback.
+#include "http/SocketLibrary.h"
+#include "rates/UpdateRates.h"
+#include "tests/support/ScriptedServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+using namespace std::chrono_literals;
+
+const char* const kPath = "/rate/neo/rate.asp";
+
+// A rate list of nine fields per pair and a trailing comma.
+std::string RateList(const std::vector<std::pair<std::string, std::string>>& pairs)
+{
+    std::string list;
+    for (const auto& [code, change] : pairs)
+        list += code + ",1.08501,1.08531,x,1.0900,1.0800," + change + "%,1.0850,x,";
+    return list;
+}
+
+std::string Response(int status, const std::string& body)
+{
+    return "HTTP/1.1 " + std::to_string(status) + " Whatever\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// One cycle's worth of scripts: the two redirect probes find no redirect,
+// then the GET gets `answer`.
+void ExpectCycle(ScriptedServer& server, ScriptedServer::Script answer)
+{
+    const std::string noRedirect = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+    server.Expect({ScriptedServer::Send(noRedirect)});
+    server.Expect({ScriptedServer::Send(noRedirect)});
+    server.Expect(std::move(answer));
+}
+
+void ExpectCycle(ScriptedServer& server, const std::string& response)
+{
+    ExpectCycle(server, ScriptedServer::Script{ScriptedServer::Send(response)});
+}
+
+std::size_t Samples(const SharedRates& rates)
+{
+    std::size_t total = 0;
+    for (const FXRate& rate : *rates.Lock())
+        total += rate.history.size();
+    return total;
+}
+
+std::vector<std::string> Codes(const SharedRates& rates)
+{
+    std::vector<std::string> codes;
+    for (const FXRate& rate : *rates.Lock())
+        codes.push_back(rate.code);
+    return codes;
+}
+
+class UpdateCycle : public ::testing::Test {
+protected:
+    SocketLibrary sockets;
+    SharedRates rates;
+};
+}  // namespace
+
+TEST_F(UpdateCycle, FirstCycleUnreachableSecondReachable)
+{
+    uint16_t deadPort;
+    {
+        Socket closed = Socket::Listen("127.0.0.1", 0);
+        deadPort = closed.LocalPort();
+    }
+    ASSERT_NE(deadPort, 0);
+    UpdateRates(rates, "http://127.0.0.1:" + std::to_string(deadPort) + kPath);
+    EXPECT_TRUE(rates.Lock()->empty());
+
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.00"}})));
+    UpdateRates(rates, server.Url(kPath));
+    EXPECT_EQ(Codes(rates), (std::vector<std::string>{"EURUSD", "USDJPY", "GBPUSD"}));
+    for (const FXRate& rate : *rates.Lock())
+        EXPECT_EQ(rate.history.size(), 1u) << rate.code;
+
+    // The cycle probes twice for redirects and then fetches the page.
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].rfind("HEAD /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(requests[1].rfind("HEAD /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(requests[2].rfind("GET /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
+{
+    struct StatusCase {
+        int status;
+        bool merged;
+    };
+    const StatusCase cases[] = {{200, true}, {203, true}, {299, true}, {301, false}, {304, false},
+                                {404, false}, {500, false}, {503, false}};
+    // The error page looks like a rate list, with codes never seen before
+    // and with the known one: neither may reach the records.
+    const std::string errorLike = RateList({{"ERROR1", "9.99"}, {"EURUSD", "0.50"}, {"ERROR2", "1.00"}});
+    for (const StatusCase& test : cases) {
+        for (bool populated : {false, true}) {
+            SCOPED_TRACE("status " + std::to_string(test.status) + (populated ? ", populated" : ", empty"));
+            SharedRates shared;
+            ScriptedServer server;
+            ASSERT_TRUE(server.Listening());
+            if (populated) {
+                ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
+                UpdateRates(shared, server.Url(kPath));
+                ASSERT_EQ(Samples(shared), 2u);
+            }
+            ExpectCycle(server, Response(test.status, errorLike));
+            UpdateRates(shared, server.Url(kPath));
+            ASSERT_TRUE(server.WaitForRequests(populated ? 6 : 3, 10s));
+            const auto access = shared.Lock();
+            if (!test.merged) {
+                EXPECT_EQ(access->size(), populated ? 2u : 0u);
+                for (const FXRate& rate : *access) {
+                    EXPECT_EQ(rate.history.size(), 1u) << rate.code;
+                    EXPECT_NE(rate.changeText, "0.50");
+                }
+            } else if (populated) {
+                ASSERT_EQ(access->size(), 2u);
+                EXPECT_EQ((*access)[0].changeText, "0.50");
+                EXPECT_EQ((*access)[0].history.size(), 2u);
+                EXPECT_EQ((*access)[1].history.size(), 1u);
+            } else {
+                ASSERT_EQ(access->size(), 3u);
+                EXPECT_EQ((*access)[0].code, "ERROR1");
+            }
+        }
+    }
+}
+
+TEST_F(UpdateCycle, EmptyOrCutShortBodiesChangeNothing)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
+    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
+                                  list.substr(0, list.size() * 2 / 3);
+    // A first list cut short would fix the record set to its first pairs
+    // for the rest of the run.
+    const std::vector<ScriptedServer::Script> answers = {
+        {ScriptedServer::Send(Response(200, ""))},
+        {ScriptedServer::Send(truncated), ScriptedServer::Close()},
+        {ScriptedServer::Send(truncated), ScriptedServer::Reset()},
+        {ScriptedServer::Close()},
+    };
+    for (bool populated : {false, true}) {
+        for (std::size_t i = 0; i < answers.size(); ++i) {
+            SCOPED_TRACE("answer " + std::to_string(i) + (populated ? ", populated" : ", empty"));
+            SharedRates shared;
+            ScriptedServer server;
+            ASSERT_TRUE(server.Listening());
+            if (populated) {
+                ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
+                UpdateRates(shared, server.Url(kPath));
+            }
+            ExpectCycle(server, answers[i]);
+            UpdateRates(shared, server.Url(kPath));
+            EXPECT_EQ(shared.Lock()->size(), populated ? 2u : 0u);
+            EXPECT_EQ(Samples(shared), populated ? 2u : 0u);
+        }
+    }
+}
+
+TEST_F(UpdateCycle, ReadersAreNotHeldUpByTheDownload)
+{
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
+    std::thread cycle;
+    {
+        // A reader holds the list for the whole download: the probes and
+        // the request still go out, so the cycle cannot be waiting for the
+        // lock before it has its answer.
+        auto reader = rates.Lock();
+        cycle = std::thread([&] { UpdateRates(rates, server.Url(kPath)); });
+        EXPECT_TRUE(server.WaitForRequests(3, 20s));
+        EXPECT_TRUE(reader->empty());
+    }
+    cycle.join();
+    EXPECT_EQ(Codes(rates), (std::vector<std::string>{"EURUSD", "USDJPY"}));
+}
+
+TEST_F(UpdateCycle, TheStopFlagEndsTheCycleWithoutFurtherRequests)
+{
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    server.Expect({ScriptedServer::Hold()});  // the first probe never gets an answer
+    std::atomic<bool> stop{false};
+    std::thread cycle([&] { UpdateRates(rates, server.Url(kPath), &stop); });
+    ASSERT_TRUE(server.WaitForRequests(1, 20s));
+    stop = true;
+    cycle.join();
+    EXPECT_EQ(server.Connections(), 1u) << "no probe or request after the stop";
+    EXPECT_TRUE(rates.Lock()->empty());
+}
