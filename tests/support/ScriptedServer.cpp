@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t kAcceptSliceMs = 60000;
 constexpr uint32_t kRequestLimitMs = 10000;
 constexpr uint32_t kSendStallMs = 10000;
-constexpr size_t kMaxRequestBytes = 1024 * 1024;
+constexpr size_t kMaxRequestBytes = 64 * 1024 * 1024;
 }  // namespace
 
 ScriptedServer::Script ScriptedServer::Dribble(const std::string& bytes, size_t piece, uint32_t pauseMs)
