@@ -1,0 +1,146 @@
+// The real quillbrae-feed program and real update cycles against it.
+#include "http/Socket.h"
+#include "http/SocketLibrary.h"
+#include "rates/RateListDecoder.h"
+#include "rates/UpdateRates.h"
+#include "tests/tools/FeedProcess.h"
+#include "tools/feed/RateFeed.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+using namespace std::chrono_literals;
+// Generous: the first program start in a fresh Wine prefix is slow.
+constexpr auto kStartLimit = 60s;
+constexpr auto kStopLimit = 20s;
+}  // namespace
+
+TEST(FeedEndToEnd, CyclesAgainstTheRunningFeedKeepEveryPairAsARecord)
+{
+    SocketLibrary sockets;
+    const uint64_t seed = 4242;
+    FeedProcess feed({"--port", "0", "--seed", std::to_string(seed)});
+    ASSERT_TRUE(feed.Started());
+    const uint16_t port = feed.WaitListening(kStartLimit);
+    ASSERT_NE(port, 0) << feed.Output() << feed.Errors();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp";
+
+    // What the records must be: the same walk replayed here, one step per
+    // cycle (the redirect probes are HEAD requests and move nothing).
+    const std::size_t pairs = RateFeed::Catalogue().size();
+    RateFeed replica(seed, pairs);
+    std::vector<FXRate> expected;
+    SharedRates rates;
+    const int cycles = 8;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        UpdateRates(rates, url);
+        MergeQuotes(expected, DecodeRateList(replica.NextList()));
+    }
+
+    const auto access = rates.Lock();
+    ASSERT_EQ(access->size(), pairs);
+    int rises = 0, falls = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        const FXRate& rate = (*access)[i];
+        const FXRate& want = expected[i];
+        SCOPED_TRACE(want.code);
+        EXPECT_EQ(rate.code, RateFeed::Catalogue()[i].code) << "list order";
+        EXPECT_EQ(rate.history.size(), static_cast<std::size_t>(cycles)) << "one sample per cycle";
+        EXPECT_EQ(rate.rises, want.rises);
+        EXPECT_EQ(rate.falls, want.falls);
+        EXPECT_EQ(rate.priceText, want.priceText);
+        EXPECT_EQ(rate.changeText, want.changeText);
+        EXPECT_EQ(rate.firstPriceText, want.firstPriceText);
+        EXPECT_EQ(rate.openText, want.openText);
+        EXPECT_EQ(rate.highText, want.highText);
+        EXPECT_EQ(rate.lowText, want.lowText);
+        EXPECT_EQ(rate.lowValue, want.lowValue);
+        EXPECT_EQ(rate.highValue, want.highValue);
+        for (std::size_t s = 0; s < rate.history.size() && s < want.history.size(); ++s)
+            EXPECT_EQ(rate.history[s].value, want.history[s].value) << "sample " << s;
+        rises += rate.rises;
+        falls += rate.falls;
+    }
+    EXPECT_GT(rises, 0);
+    EXPECT_GT(falls, 0);
+
+    ASSERT_TRUE(feed.RequestStop());
+    int exitCode = -1;
+    ASSERT_TRUE(feed.WaitExit(kStopLimit, exitCode)) << "the feed did not stop";
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(feed.Output().find("stopped after " + std::to_string(cycles) + " downloads"), std::string::npos)
+        << feed.Output();
+}
+
+TEST(FeedEndToEnd, StopsCleanlyWithClientsConnected)
+{
+    SocketLibrary sockets;
+    FeedProcess feed({"--port", "0", "--pairs", "3"});
+    const uint16_t port = feed.WaitListening(kStartLimit);
+    ASSERT_NE(port, 0) << feed.Errors();
+    // An idle connection and one in the middle of its request.
+    Socket idle, partial;
+    uint32_t loopback = 0;
+    ASSERT_EQ(Socket::ResolveIPv4("127.0.0.1", loopback), ResolveResult::Ok);
+    for (Socket* socket : {&idle, &partial}) {
+        ASSERT_TRUE(socket->Create() && socket->SetNonBlocking());
+        ASSERT_EQ(socket->Connect(loopback, port, 10000, nullptr), SocketResult::Ok);
+    }
+    const std::string half = "GET /rate/neo/rate.asp HTTP/1.1\r\nHo";
+    ASSERT_EQ(partial.SendAll(half.data(), half.size(), 10000, nullptr), SocketResult::Ok);
+
+    ASSERT_TRUE(feed.RequestStop());
+    int exitCode = -1;
+    ASSERT_TRUE(feed.WaitExit(kStopLimit, exitCode)) << "the feed did not stop";
+    EXPECT_EQ(exitCode, 0) << feed.Errors();
+}
+
+TEST(FeedEndToEnd, BadCommandLinesAreRefusedWithExitCode2)
+{
+    struct CommandCase {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* inOutput;  // on standard output
+        const char* inErrors;  // on standard error
+    };
+    const CommandCase cases[] = {
+        {{"--port", "http"}, 2, "", "--port"},
+        {{"--pairs", "0"}, 2, "", "--pairs"},
+        {{"--bind", "example.org"}, 2, "", "--bind"},
+        {{"--colour"}, 2, "", "unknown option '--colour'"},
+        {{"--seed"}, 2, "", "needs a value"},
+        {{"--help"}, 0, "usage: quillbrae-feed", ""},
+    };
+    for (const CommandCase& test : cases) {
+        SCOPED_TRACE(test.arguments.front());
+        FeedProcess feed(test.arguments);
+        ASSERT_TRUE(feed.Started());
+        int exitCode = -1;
+        ASSERT_TRUE(feed.WaitExit(kStartLimit, exitCode));
+        EXPECT_EQ(exitCode, test.exitCode);
+        EXPECT_NE(feed.Output().find(test.inOutput), std::string::npos) << feed.Output();
+        EXPECT_NE(feed.Errors().find(test.inErrors), std::string::npos) << feed.Errors();
+        if (test.exitCode == 2) {
+            EXPECT_NE(feed.Errors().find("usage:"), std::string::npos);
+            EXPECT_EQ(feed.Output().find("listening"), std::string::npos);
+        }
+    }
+}
+
+TEST(FeedEndToEnd, APortInUseIsReportedNotIgnored)
+{
+    SocketLibrary sockets;
+    FeedProcess first({"--port", "0"});
+    const uint16_t port = first.WaitListening(kStartLimit);
+    ASSERT_NE(port, 0);
+    FeedProcess second({"--port", std::to_string(port)});
+    int exitCode = -1;
+    ASSERT_TRUE(second.WaitExit(kStartLimit, exitCode));
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(second.Errors().find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos)
+        << second.Errors();
+}
