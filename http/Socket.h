@@ -91,4 +91,5 @@ private:
     SocketResult WaitOnce(WaitFor what, uint32_t sliceMs);
 
     std::uintptr_t handle = kNone;  // owned; closed by Close/Reset/destructor
+    bool nonBlocking = false;
 };
