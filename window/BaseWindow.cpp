@@ -92,11 +92,15 @@ std::string BaseWindow::GetText() { return ReadText(); }
 
 std::string BaseWindow::ReadText()
 {
+    // Asked about a handle that is no window, the system may answer with a
+    // length and leave junk in the buffer: such a window has no text.
+    if (!IsWindow(window))
+        return std::string();
     char buffer[TextLimit] = {};
     int length = GetWindowTextA(window, buffer, TextLimit);
-    if (length < 0)
-        length = 0;
-    return std::string(buffer, static_cast<size_t>(length));
+    if (length <= 0)
+        return std::string();
+    return std::string(buffer, strnlen(buffer, static_cast<size_t>(length < TextLimit ? length : TextLimit - 1)));
 }
 
 HWND BaseWindow::GetHandle(int itemId) { return itemId != 0 ? GetDlgItem(window, itemId) : window; }
