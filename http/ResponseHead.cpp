@@ -111,8 +111,9 @@ int ParseStatusCode(const std::string& block)
     if (block.compare(0, 5, "HTTP/") != 0 || !digit(5) || block.size() < 13 || block[6] != '.' || !digit(7) ||
         block[8] != ' ' || !digit(9) || !digit(10) || !digit(11))
         return 0;
-    // Three digits and then the reason phrase or the end of the line.
-    if (block[12] != ' ' && block[12] != '\r' && block[12] != '\n')
+    // Three digits, the first not 0, then the reason phrase or the end of
+    // the line.
+    if (block[9] == '0' || (block[12] != ' ' && block[12] != '\r' && block[12] != '\n'))
         return 0;
     return (block[9] - '0') * 100 + (block[10] - '0') * 10 + (block[11] - '0');
 }

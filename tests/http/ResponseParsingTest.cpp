@@ -152,7 +152,7 @@ TEST(ParseStatusCode, ReadsOnlyAWellFormedStatusLine)
         {"HTTP/1.1 999 x\r\n", 999},        {"HTTP/1.1 20 OK\r\n", 0},           {"HTTP/1.1 2000 OK\r\n", 0},
         {"http/1.1 200 OK\r\n", 0},         {" HTTP/1.1 200 OK\r\n", 0},         {"HTTP/1.1  200 OK\r\n", 0},
         {"HTTP/11 200 OK\r\n", 0},          {"ICY 200 OK\r\n", 0},               {"HTTP/1.1 200", 0},
-        {"", 0},
+        {"HTTP/1.1 002 OK\r\n", 0},       {"", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseStatusCode(c.first), c.second) << c.first;
