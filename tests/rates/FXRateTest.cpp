@@ -64,18 +64,6 @@ TEST(FXRate, NewRecordCountsItsFirstFigureFromZero)
     }
 }
 
-TEST(FXRate, NewRecordTakesTheQuoteTexts)
-{
-    FXRate record(Quote("0.25", "1.23 - 45"));
-    EXPECT_EQ(record.code, "USDJPY");
-    EXPECT_EQ(record.priceText, "1.23 - 45");
-    EXPECT_EQ(record.firstPriceText, "1.23 - 45");
-    EXPECT_EQ(record.highText, "110.51");
-    EXPECT_EQ(record.lowText, "109.87");
-    EXPECT_EQ(record.openText, "110.02");
-    EXPECT_EQ(record.labelFontSize, 10);
-}
-
 struct Step {
     std::string change;
     int32_t trend;
@@ -142,6 +130,10 @@ TEST(FXRate, ApplyQuoteClassifiesEveryChange)
 TEST(FXRate, ApplyQuoteKeepsWhatTheFirstListSaid)
 {
     FXRate record(Quote("0.25", "110.25 - 28"));
+    EXPECT_EQ(record.code, "USDJPY");
+    EXPECT_EQ(record.firstPriceText, "110.25 - 28");
+    EXPECT_EQ(record.labelFontSize, 10);
+    EXPECT_EQ(record.highText + " " + record.lowText, "110.51 109.87");
     RateQuote later = Quote("0.30", "111.00 - 05");
     later.openText = "999";
     later.highText = "112";
@@ -153,6 +145,7 @@ TEST(FXRate, ApplyQuoteKeepsWhatTheFirstListSaid)
     EXPECT_EQ(record.changeText, "0.30");
     EXPECT_EQ(record.firstPriceText, "110.25 - 28");
     EXPECT_EQ(record.openText, "110.02");
+    EXPECT_EQ(record.code, "USDJPY");
     EXPECT_FLOAT_EQ(record.baseValue, 0.25f);
 }
 

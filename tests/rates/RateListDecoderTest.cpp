@@ -63,19 +63,6 @@ TEST(DecodeRateList, DecodesAGroupOnlyWhenAFieldFollowsItsNinth)
         EXPECT_EQ(DecodeRateList(Join(Numbered(9 * groups)) + ",").size(), groups);
 }
 
-TEST(DecodeRateList, BuildsTheQuoteFromItsFields)
-{
-    Fields fields = Concat({Group("USDJPY"), {""}});
-    std::vector<RateQuote> quotes = DecodeRateList(Join(fields));
-    ASSERT_EQ(quotes.size(), 1u);
-    EXPECT_EQ(quotes[0].code, "USDJPY");
-    EXPECT_EQ(quotes[0].priceText, "110.25 - 28");
-    EXPECT_EQ(quotes[0].highText, "110.512");
-    EXPECT_EQ(quotes[0].lowText, "109.876");
-    EXPECT_EQ(quotes[0].changeText, "+0.125");
-    EXPECT_EQ(quotes[0].openText, "110.020");
-}
-
 struct FieldCase {
     const char* name;
     Fields fields;  // one group and what follows it
@@ -85,6 +72,9 @@ struct FieldCase {
 TEST(DecodeRateList, TakesFieldsAsTheyStand)
 {
     const FieldCase cases[] = {
+        {"a group as the provider sends it",
+         Concat({Group("USDJPY"), {""}}),
+         {"USDJPY", "110.25 - 28", "+0.125", "110.512", "109.876", "110.020"}},
         {"nothing trimmed, line breaks are ordinary",
          {"\r\nEURUSD ", " 1.08 ", "\n1.0812\n", "", " 1.09", "1.07 ", "-0.01\n", "\t1.08", "", ""},
          {"\r\nEURUSD ", " 1.08 - 12", "-0.01", " 1.09", "1.07 ", "\t1.08"}},
