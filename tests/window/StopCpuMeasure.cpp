@@ -1,6 +1,7 @@
 // Measures the processor time that the controlling thread spends in
 // Thread::Stop while a worker takes 2 s to finish, with and without a stream
-// of messages arriving meanwhile. Prints one line per case.
+// of messages arriving meanwhile. Prints one line per case, and for
+// comparison the same wait done by polling (peek, test, repeat).
 #include "window/BaseWindow.h"
 #include "window/Thread.h"
 
@@ -36,7 +37,25 @@ double ThreadCpuMilliseconds()
     return Milliseconds(kernel) + Milliseconds(user);
 }
 
-void Measure(const char* label, HWND target, int messagesPerSecond)
+// The polling wait, for comparison only: dispatch one message, test the
+// thread, again and again until it ends.
+void PollingStop(SlowWorker& worker)
+{
+    worker.stopRequested = true;
+    HANDLE thread = worker.runHandle.Get();
+    for (;;) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && GetMessageA(&msg, nullptr, 0, 0)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (WaitForSingleObject(thread, 0) != WAIT_TIMEOUT)
+            break;
+    }
+    worker.Stop();
+}
+
+void Measure(const char* label, HWND target, int messagesPerSecond, bool polling = false)
 {
     SlowWorker worker;
     worker.Start();
@@ -51,12 +70,15 @@ void Measure(const char* label, HWND target, int messagesPerSecond)
     });
     double cpuBefore = ThreadCpuMilliseconds();
     DWORD wallBefore = GetTickCount();
-    worker.Stop();
+    if (polling)
+        PollingStop(worker);
+    else
+        worker.Stop();
     DWORD wall = GetTickCount() - wallBefore;
     double cpu = ThreadCpuMilliseconds() - cpuBefore;
     done = true;
     poster.join();
-    std::printf("%-34s wall %5lu ms   controlling-thread CPU %7.2f ms\n", label, static_cast<unsigned long>(wall), cpu);
+    std::printf("%-38s wall %5lu ms   controlling-thread CPU %7.2f ms\n", label, static_cast<unsigned long>(wall), cpu);
 }
 
 }  // namespace
@@ -69,5 +91,6 @@ int main()
     Measure("Stop, idle queue", window.window, 0);
     Measure("Stop, 100 posted messages/s", window.window, 100);
     Measure("Stop, 1000 posted messages/s", window.window, 1000);
+    Measure("polling wait (reference), idle queue", window.window, 0, true);
     return 0;
 }
