@@ -29,6 +29,8 @@ void OffscreenBuffer::Clear() const
 
 void OffscreenBuffer::CopyToTarget() const
 {
+    // Only the painted area: the rest of the buffer was never drawn.
     if (ready)
-        BitBlt(target, 0, 0, area.right, area.bottom, memory.Get(), 0, 0, SRCCOPY);
+        BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.Get(), area.left,
+               area.top, SRCCOPY);
 }

@@ -21,7 +21,7 @@ public:
     // Fills the painted area with white, the panes' background.
     void Clear() const;
 
-    // Copies the buffer to the target context at the client origin.
+    // Copies the painted area to the same place in the target context.
     void CopyToTarget() const;
 
 private:

@@ -44,12 +44,13 @@ void DrawValueLabel(HDC dc, float x, float row, float value)
                   FormatText("%.2f", static_cast<double>(value)));
 }
 
-void DrawHistory(HDC dc, int left, int width, const FXRate& record)
+void DrawHistory(HDC dc, float left, float width, const FXRate& record)
 {
     const std::vector<FXRate::TimeRate>& samples = record.history;
     size_t count = samples.size();
-    float step = std::min(chartMaxStep, static_cast<float>(width) / static_cast<float>(count));
-    float x = static_cast<float>(left);
+    float step = std::min(chartMaxStep, width / static_cast<float>(count));
+    float x = left;
+    int leftColumn = ChartPixel(left, 0);
     float lowest = record.lowValue - record.baseValue;
     float highest = record.highValue - record.baseValue;
     bool lowDrawn = false;
@@ -58,8 +59,8 @@ void DrawHistory(HDC dc, int left, int width, const FXRate& record)
     for (size_t i = 1; i < count; ++i) {
         float value = samples[i].value;
         x += step;
-        int column = ChartPixel(x, left);
-        int previousColumn = ChartPixel(x - step, left);
+        int column = ChartPixel(x, leftColumn);
+        int previousColumn = ChartPixel(x - step, leftColumn);
         MoveToEx(dc, column, ChartRow(value), nullptr);
         // Samples that share a pixel column draw nothing after the first.
         if (column - previousColumn >= 1)
@@ -81,28 +82,28 @@ void DrawHistory(HDC dc, int left, int width, const FXRate& record)
 
 void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b)
 {
-    // In 64 bits: a and b are any two 32-bit positions.
-    int64_t width64 = int64_t{b} - a - 2 * chartMargin;
-    if (width64 < 1)
+    // In 64 bits, so that any two 32-bit positions work; once the plot area
+    // is known not to be empty, both of its edges lie between a and b.
+    int64_t left = int64_t{a} + chartMargin;
+    int64_t right = int64_t{b} - chartMargin;
+    if (right - left < 1)
         return;
-    int left = static_cast<int>(int64_t{a} + chartMargin);
-    int width = static_cast<int>(width64);
 
     {
         OwnedPen framePen(CreatePen(PS_SOLID, 2, chartFrameColor));
         SelectGuard framePenSelection(dc, framePen.Get());
-        Rectangle(dc, left, chartFrameTop, left + width, chartFrameBottom);
+        Rectangle(dc, static_cast<int>(left), chartFrameTop, static_cast<int>(right), chartFrameBottom);
     }
 
     Font font("", Font::Bold, record.labelFontSize);
     SelectGuard fontSelection(dc, font.GetHandle());
-    DrawSummary(dc, left, record);
+    DrawSummary(dc, static_cast<int>(left), record);
     if (record.history.empty())
         return;
 
     OwnedPen linePen(CreatePen(PS_SOLID, 2, chartLineColor));
     SelectGuard linePenSelection(dc, linePen.Get());
     SetTextColor(dc, haloTextColor);
-    DrawHistory(dc, left, width, record);
+    DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record);
     DrawPlainText(dc, a, chartZeroLine + baseLabelRise, FormatText("%.2f", static_cast<double>(record.baseValue)));
 }

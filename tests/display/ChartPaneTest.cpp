@@ -1,0 +1,137 @@
+#include "display/ChartPane.h"
+#include "display/FXRatePane.h"
+#include "display/RateChart.h"
+#include "tests/display/DisplayTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ChartFixture : ::testing::Test {
+    TestParent parent;
+    ChartPane chart;
+    SharedRates list;
+    Canvas canvas{400, 300};
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(chart.CreateChild(parent.window));
+        chart.SetBounds(200, 0, 400, 300);
+        chart.rateList = &list;
+    }
+
+    void AddRecords()
+    {
+        auto records = list.Lock();
+        records->emplace_back(Quote("USDJPY", "150.10", "0.00"));
+        records->emplace_back(Quote("EURUSD", "1.0850", "0.00"));
+        FXRate& second = (*records)[1];
+        for (const char* change : {"0.50", "0.50", "0.50", "0.50"})
+            second.ApplyQuote(Quote("EURUSD", "1.0860", change));
+    }
+
+    void Show(size_t index)
+    {
+        auto records = list.Lock();
+        chart.shownRate = &(*records)[index];
+    }
+
+    void Paint(int width = 400)
+    {
+        chart.SetBounds(200, 0, width, 300);
+        RECT area{0, 0, width, 300};
+        chart.PaintContent(canvas.Get(), area);
+    }
+};
+
+TEST_F(ChartFixture, WindowClassIsRatePane)
+{
+    char name[64] = {};
+    GetClassNameA(chart.window, name, sizeof name);
+    EXPECT_STREQ(name, "RatePane");
+    EXPECT_EQ(GetParent(chart.window), parent.window);
+}
+
+TEST_F(ChartFixture, WhiteWithoutARecord)
+{
+    AddRecords();
+    Paint();
+    EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), 0xFFFFFF));
+}
+
+TEST_F(ChartFixture, WhiteWhenNoWiderThanTheMargins)
+{
+    AddRecords();
+    Show(1);
+    for (int width : {48, 30}) {
+        Paint(width);
+        EXPECT_TRUE(canvas.AllColor({0, 0, width, 300}, 0xFFFFFF)) << width;
+    }
+    Paint(49);
+    EXPECT_GT(canvas.CountColor({0, 0, 49, 300}, chartFrameColor), 0);
+}
+
+TEST_F(ChartFixture, DrawsTheShownRecordThroughPrintClient)
+{
+    AddRecords();
+    Show(1);
+    SendMessageA(chart.window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Get()), PRF_CLIENT);
+    EXPECT_GT(canvas.CountColor({22, 150, 27, 250}, chartFrameColor), 0);
+    // Samples 1-4 at +0.5: row 78 from x 29 to 44.
+    EXPECT_EQ(canvas.Pixel(35, 78), chartLineColor);
+    EXPECT_EQ(canvas.CountColor({0, 0, 400, 300}, Canvas::sentinel), 0);  // every pixel painted
+}
+
+TEST_F(ChartFixture, FollowsTheRatePaneSelection)
+{
+    FXRatePane ratePane;
+    {
+        auto records = ratePane.rates.Lock();
+        records->emplace_back(Quote("USDJPY", "150.10", "0.00"));
+        records->emplace_back(Quote("EURUSD", "1.0850", "0.00"));
+    }
+    chart.ShowSelectedRate(ratePane);
+    {
+        auto records = ratePane.rates.Lock();
+        EXPECT_EQ(chart.rateList, &ratePane.rates);
+        EXPECT_EQ(chart.shownRate, &(*records)[0]);
+    }
+    ratePane.selected = 1;
+    chart.ShowSelectedRate(ratePane);
+    {
+        auto records = ratePane.rates.Lock();
+        EXPECT_EQ(chart.shownRate, &(*records)[1]);
+    }
+}
+
+TEST_F(ChartFixture, APointerOutsideTheListIsNotFollowed)
+{
+    AddRecords();
+    FXRate elsewhere(Quote("GBPUSD", "1.2700", "0.00"));
+    {
+        auto records = list.Lock();
+        chart.shownRate = &elsewhere;
+    }
+    Paint();
+    EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), 0xFFFFFF));
+}
+
+TEST_F(ChartFixture, MouseMessagesReachTheParentUnchanged)
+{
+    const UINT forwarded[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
+                              WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MOUSEWHEEL, WM_XBUTTONDOWN,  WM_XBUTTONUP};
+    for (UINT message : forwarded) {
+        parent.received.clear();
+        LPARAM where = MAKELPARAM(31, 47);
+        EXPECT_EQ(SendMessageA(chart.window, message, MK_LBUTTON, where), 0);
+        ASSERT_EQ(parent.received.size(), 1u) << std::hex << message;
+        EXPECT_EQ(parent.received[0].message, message);
+        EXPECT_EQ(parent.received[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
+        EXPECT_EQ(parent.received[0].lParam, where);  // relative to the chart
+    }
+    parent.received.clear();
+    SendMessageA(chart.window, WM_MOUSEHWHEEL, 0, 0);  // outside the forwarded range
+    EXPECT_TRUE(parent.received.empty());
+}
+
+}  // namespace

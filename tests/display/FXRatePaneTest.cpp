@@ -1,0 +1,211 @@
+#include "display/FXRatePane.h"
+#include "tests/display/DisplayTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+constexpr COLORREF selectionGrey = 0xCCCCCC;
+
+struct RatePaneFixture : ::testing::Test {
+    TestParent parent;
+    FXRatePane pane;
+    Canvas canvas{200, 300};
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(pane.CreateChild(parent.window));
+        pane.SetBounds(0, 0, 200, 300);
+    }
+
+    // Row 0 rose (change now 0.30), row 1 fell (now -0.20), row 2 unchanged
+    // with an empty change text.
+    void AddThreeRows()
+    {
+        auto records = pane.rates.Lock();
+        records->emplace_back(Quote("USDJPY", "150.10", "0.25"));
+        (*records)[0].ApplyQuote(Quote("USDJPY", "150.20", "0.30"));
+        records->emplace_back(Quote("EURUSD", "1.0850", "-0.10"));
+        (*records)[1].ApplyQuote(Quote("EURUSD", "1.0840", "-0.20"));
+        records->emplace_back(Quote("GBPUSD", "1.2700", ""));
+    }
+
+    void AddRows(int count)
+    {
+        auto records = pane.rates.Lock();
+        for (int i = 0; i < count; ++i)
+            records->emplace_back(Quote("PAIR" + std::to_string(i), "1.00", "0.00"));
+    }
+
+    void Paint() { pane.PaintContent(canvas.Get(), canvas.Bounds()); }
+
+    // Row i's text band and its part in one column.
+    static RECT Cell(int row, int left, int right) { return RECT{left, 4 + 16 * row, right, 4 + 16 * row + 14}; }
+};
+
+TEST_F(RatePaneFixture, StartTimeIsTheLocalTimeOfCreation)
+{
+    EXPECT_TRUE(std::regex_match(pane.startTime, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"))) << pane.startTime;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    EXPECT_EQ(pane.startTime.substr(0, 4), std::to_string(now.wYear));
+}
+
+TEST_F(RatePaneFixture, EmptyListPaintsOnlyWhite)
+{
+    Paint();
+    EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), 0xFFFFFF));
+    SendMessageA(pane.window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Get()), PRF_CLIENT);
+    EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), 0xFFFFFF));
+}
+
+TEST_F(RatePaneFixture, SelectionBarSpansThePaneOnTheSelectedRowOnly)
+{
+    AddThreeRows();
+    for (int selected : {0, 2}) {
+        pane.selected = selected;
+        Paint();
+        int top = 16 * selected;  // 4 pixels above the row's text
+        for (int row = 0; row < 3; ++row) {
+            // Inside row i's text band no other row's bar reaches; at the
+            // pane's edges, clear of any text.
+            int y = 16 * row + 10;
+            bool bar = row == selected;
+            EXPECT_EQ(canvas.Pixel(0, y) == selectionGrey, bar) << selected << " row " << row;
+            EXPECT_EQ(canvas.Pixel(199, y) == selectionGrey, bar) << selected << " row " << row;
+        }
+        EXPECT_EQ(canvas.Pixel(199, top), selectionGrey);  // from 4 above the text
+        EXPECT_NE(canvas.Pixel(199, top - 1), selectionGrey);
+        EXPECT_EQ(canvas.Pixel(199, top + 19), selectionGrey);  // down to y + rowHeight
+        EXPECT_NE(canvas.Pixel(199, top + 20), selectionGrey);
+    }
+}
+
+TEST_F(RatePaneFixture, PriceColumnIsRedOnARiseBlueOnAFallElseBlack)
+{
+    AddThreeRows();
+    pane.selected = 2;  // keep the bar off the rows looked at... mostly
+    Paint();
+    RECT rose = Cell(0, 4, 76), fell = Cell(1, 4, 76);
+    EXPECT_GT(canvas.Count(rose, IsReddish), 0);
+    EXPECT_EQ(canvas.Count(rose, IsBluish), 0);
+    EXPECT_GT(canvas.Count(fell, IsBluish), 0);
+    EXPECT_EQ(canvas.Count(fell, IsReddish), 0);
+    RECT unchanged = Cell(2, 4, 76);
+    EXPECT_GT(canvas.Count(unchanged, IsDark), 0);
+    EXPECT_EQ(canvas.Count(unchanged, IsReddish) + canvas.Count(unchanged, IsBluish), 0);
+}
+
+TEST_F(RatePaneFixture, ChangeColumnIsBlueWithAMinusAndRedWithAPlusOtherwise)
+{
+    AddThreeRows();
+    Paint();
+    EXPECT_GT(canvas.Count(Cell(0, 76, 122), IsReddish), 0);  // "+0.30"
+    EXPECT_EQ(canvas.Count(Cell(0, 76, 122), IsBluish), 0);
+    EXPECT_GT(canvas.Count(Cell(1, 76, 122), IsBluish), 0);  // "-0.20"
+    EXPECT_EQ(canvas.Count(Cell(1, 76, 122), IsReddish), 0);
+    // An empty change text still shows its "+" in red.
+    EXPECT_GT(canvas.Count(Cell(2, 76, 122), IsReddish), 0);
+    // The code column is black.
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_GT(canvas.Count(Cell(row, 122, 200), IsDark), 0);
+        EXPECT_EQ(canvas.Count(Cell(row, 122, 200), IsReddish), 0);
+    }
+}
+
+TEST_F(RatePaneFixture, StartTimeInHaloTextRightAlignedAboveLine264)
+{
+    AddThreeRows();
+    Paint();
+    RECT startTime{60, 236, 200, 266};
+    EXPECT_GT(canvas.Count(startTime, IsBluish), 0);
+    EXPECT_EQ(canvas.Count({0, 265, 200, 300}, IsBluish), 0);  // nothing below the line
+    EXPECT_EQ(canvas.Count({0, 60, 200, 230}, IsBluish), 0);
+    EXPECT_EQ(canvas.CountColor(canvas.Bounds(), Canvas::sentinel), 0);
+}
+
+TEST_F(RatePaneFixture, ArrowKeysWrapAndEveryKeyNotifies)
+{
+    struct Case {
+        int rows;
+        int from;
+        WPARAM key;
+        int to;
+    } cases[] = {
+        {3, 0, VK_DOWN, 1}, {3, 2, VK_DOWN, 0}, {3, 0, VK_UP, 2}, {3, 2, VK_UP, 1},
+        {1, 0, VK_DOWN, 0}, {1, 0, VK_UP, 0},   {3, 1, VK_LEFT, 1}, {3, 1, 'A', 1},
+        {0, 0, VK_DOWN, 0}, {0, 0, VK_UP, 0},  // an empty list stays at 0
+    };
+    for (const Case& c : cases) {
+        {
+            auto records = pane.rates.Lock();
+            records->clear();
+        }
+        AddRows(c.rows);
+        pane.selected = c.from;
+        parent.received.clear();
+        EXPECT_EQ(SendMessageA(pane.window, WM_KEYDOWN, c.key, 0), 0);
+        EXPECT_EQ(pane.selected.load(), c.to) << c.rows << " rows, from " << c.from << " key " << c.key;
+        EXPECT_EQ(parent.NotifyCodes(), std::vector<int>{-101});
+        ASSERT_FALSE(parent.received.empty());
+        EXPECT_EQ(parent.received[0].from, pane.window);
+    }
+}
+
+TEST_F(RatePaneFixture, EmptyListThenFilledKeepsAValidSelection)
+{
+    SendMessageA(pane.window, WM_KEYDOWN, VK_UP, 0);
+    AddRows(2);
+    auto records = pane.rates.Lock();
+    FXRate* selected = pane.GetSelectedRate(*records);
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected, &(*records)[0]);
+}
+
+TEST_F(RatePaneFixture, ClicksSelectRowsAndTellTheParent)
+{
+    AddThreeRows();
+    struct Case {
+        int from;
+        int y;
+        int to;
+        std::vector<int> codes;
+    } cases[] = {
+        {0, 20, 1, {-101}},  // another row
+        {1, 20, 1, {-2}},    // the selected row: the parent drags the window
+        {1, 47, 2, {-101}},  // last pixel of the last row
+        {1, 48, 1, {}},      // below the rows: nothing at all
+        {1, 250, 1, {}},
+    };
+    for (const Case& c : cases) {
+        pane.selected = c.from;
+        parent.received.clear();
+        SetFocus(parent.window);
+        EXPECT_EQ(SendMessageA(pane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, c.y)), 0);
+        EXPECT_EQ(pane.selected.load(), c.to) << "y " << c.y;
+        EXPECT_EQ(parent.NotifyCodes(), c.codes) << "y " << c.y;
+        if (!c.codes.empty()) {
+            EXPECT_EQ(GetFocus(), pane.window) << "y " << c.y;
+        }
+    }
+}
+
+TEST_F(RatePaneFixture, RightButtonReleaseGoesToTheParent)
+{
+    LPARAM where = MAKELPARAM(17, 33);
+    EXPECT_EQ(SendMessageA(pane.window, WM_RBUTTONUP, MK_SHIFT, where), 0);
+    ASSERT_EQ(parent.received.size(), 1u);
+    EXPECT_EQ(parent.received[0].message, static_cast<UINT>(WM_RBUTTONUP));
+    EXPECT_EQ(parent.received[0].wParam, static_cast<WPARAM>(MK_SHIFT));
+    EXPECT_EQ(parent.received[0].lParam, where);
+}
+
+TEST_F(RatePaneFixture, BackgroundErasingIsSuppressed)
+{
+    EXPECT_EQ(SendMessageA(pane.window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Get()), 0), 1);
+    EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), Canvas::sentinel));
+}
+
+}  // namespace
