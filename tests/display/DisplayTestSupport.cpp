@@ -59,7 +59,7 @@ TestParent::TestParent(int width, int height)
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszClassName = parentClass;
     RegisterClassExA(&windowClass);  // fails harmlessly once registered
-    window = CreateWindowExA(0, parentClass, "Quillbrae panes", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
+    window = CreateWindowExA(0, parentClass, "Quillbrae panes", WS_POPUP, 0, 0, width, height, nullptr,
                              nullptr, GetModuleHandleA(nullptr), this);
 }
 
