@@ -39,6 +39,8 @@ Quillbrae::~Quillbrae()
 {
     // The worker reads the panes; it must be gone before they are.
     Stop();
+    if (trayRemoval.joinable())
+        trayRemoval.join();
 }
 
 bool Quillbrae::Create()
@@ -117,10 +119,16 @@ void Quillbrae::SavePlacement()
     WritePrivateProfileStringA(SettingsSection, "UpdateTimer", text, SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, "RateUrl", rateUrl.c_str(), SettingsFilePath().c_str());
 
-    if (trayIcon.hWnd != nullptr) {
-        Shell_NotifyIconA(NIM_DELETE, &trayIcon);
-        trayIcon.hWnd = nullptr;
-    }
+    RemoveTrayIcon();
+}
+
+void Quillbrae::RemoveTrayIcon()
+{
+    if (trayIcon.hWnd == nullptr || trayRemoval.joinable())
+        return;
+    NOTIFYICONDATAA record = trayIcon;
+    trayIcon.hWnd = nullptr;  // App::OnClose must not remove it a second time
+    trayRemoval = std::thread([record]() mutable { Shell_NotifyIconA(NIM_DELETE, &record); });
 }
 
 bool Quillbrae::OnClose()

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 // The widget: the main window (rate list on the left, chart on the right,
 // no caption, no taskbar button, always on top), the tray icon and its menu,
@@ -57,8 +58,13 @@ public:
 
 private:
     void ReadRateUrl();
+    // Takes the tray icon down without holding up the close: a shell may
+    // take its time over it (Wine's waits for the X server to unmap the
+    // icon's window), and the window can go meanwhile.
+    void RemoveTrayIcon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
+    std::thread trayRemoval;         // owned: joined by the destructor
 };
