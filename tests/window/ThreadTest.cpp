@@ -212,39 +212,63 @@ public:
             ++sent;
             return 55;
         }
-        if (message == WM_APP + 3)
+        if (message == WM_APP + 3) {
+            if (reentered != nullptr)
+                restartAnswer = (reentered->Stop(), reentered->Start());
             SetEvent(reinterpret_cast<HANDLE>(lParam));
+        }
         return BaseWindow::DefaultProc(hwnd, message, wParam, lParam);
     }
     std::atomic<int> posted{0};
     std::atomic<int> sent{0};
+    Thread* reentered = nullptr;  // Stop and Start are called on it from WM_APP + 3
+    uint32_t restartAnswer = 99;
 };
 
-TEST(Thread, AQuitMessageTakenWhileStoppingIsPutBack)
-{
+// Runs until the controlling thread dispatches the message that lets it go.
+class Held : public Thread {
+public:
+    explicit Held(HANDLE releaseEvent) : release_(releaseEvent) {}
+    ~Held() override { Stop(); }
+    uint32_t Run() override { return WaitForSingleObject(release_, 60000); }
+
+private:
+    HANDLE release_;
+};
+
+class StopWhileHeld : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mailbox.RegisterWindowClass("QbHeldMailbox", nullptr, 0);
+        ASSERT_TRUE(mailbox.Create());
+        worker.Start();
+        PostMessageA(mailbox.window, WM_APP + 3, 0, reinterpret_cast<LPARAM>(release.Get()));
+    }
+
     Mailbox mailbox;
-    mailbox.RegisterWindowClass("QbQuitMailbox", nullptr, 0);
-    ASSERT_TRUE(mailbox.Create());
-    UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle release{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    Held worker{release.Get()};
+};
 
-    class Held : public Thread {
-    public:
-        explicit Held(HANDLE releaseEvent) : release_(releaseEvent) {}
-        ~Held() override { Stop(); }
-        uint32_t Run() override { return WaitForSingleObject(release_, 60000); }
-
-    private:
-        HANDLE release_;
-    } worker(release.Get());
-    worker.Start();
-
-    // The posted message lets the worker go; the quit behind it must survive.
-    PostMessageA(mailbox.window, WM_APP + 3, 0, reinterpret_cast<LPARAM>(release.Get()));
-    PostQuitMessage(42);
+TEST_F(StopWhileHeld, AQuitMessageTakenWhileStoppingIsPutBack)
+{
+    PostQuitMessage(42);  // queued behind the message that releases the worker
     worker.Stop();
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 42u);
+}
+
+TEST_F(StopWhileHeld, StopAndStartFromADispatchedMessageLeaveTheWaitToTheOuterStop)
+{
+    mailbox.reentered = &worker;
+    DWORD start = GetTickCount();
+    worker.Stop();
+    EXPECT_LT(GetTickCount() - start, 5000u);  // not a grace period spent in a nested wait
+    EXPECT_EQ(mailbox.restartAnswer, 0u);      // no new thread while the old one is being stopped
+    EXPECT_FALSE(worker.runHandle);
+    EXPECT_TRUE(worker.stopRequested);
 }
 
 // The one slow test: a worker that ignores its flag is ended after the grace
