@@ -50,6 +50,13 @@ ChunkedDecoder::Result ChunkedDecoder::Step(char byte, std::string& body)
         failure = why;
         return why;
     };
+    // The one byte that may come next, and the state it leads to.
+    auto expect = [&](char wanted, State next) {
+        if (byte != wanted)
+            return fail(Result::Malformed);
+        state = next;
+        return Result::NeedMore;
+    };
     if (++lineLength > kMaxSizeLine && (state == State::Size || state == State::SizeBlank || state == State::Extension))
         return fail(Result::Malformed);
     switch (state) {
@@ -93,48 +100,30 @@ ChunkedDecoder::Result ChunkedDecoder::Step(char byte, std::string& body)
             return fail(Result::Malformed);
         return Result::NeedMore;
     case State::SizeEnd:
-        if (byte != '\n')
-            return fail(Result::Malformed);
         lineLength = 0;
         digits = 0;
-        state = chunkLeft == 0 ? State::TrailerStart : State::Data;
-        return Result::NeedMore;
+        return expect('\n', chunkLeft == 0 ? State::TrailerStart : State::Data);
     case State::DataCR:
-        if (byte != '\r')
-            return fail(Result::Malformed);
-        state = State::DataLF;
-        return Result::NeedMore;
+        return expect('\r', State::DataLF);
     case State::DataLF:
-        if (byte != '\n')
-            return fail(Result::Malformed);
         lineLength = 0;
-        state = State::Size;
-        return Result::NeedMore;
+        return expect('\n', State::Size);
     case State::TrailerStart:
+    case State::Trailer:
+        // lineLength counts the whole trailer section here.
         if (lineLength > kMaxTrailer)
             return fail(Result::TooLarge);
-        state = byte == '\r' ? State::FinalLF : State::Trailer;
         if (byte == '\n')
             return fail(Result::Malformed);
-        return Result::NeedMore;
-    case State::Trailer:
-        if (lineLength > kMaxTrailer)
-            return fail(Result::TooLarge);
         if (byte == '\r')
-            state = State::TrailerLF;
-        else if (byte == '\n')
-            return fail(Result::Malformed);
+            state = state == State::TrailerStart ? State::FinalLF : State::TrailerLF;
+        else
+            state = State::Trailer;
         return Result::NeedMore;
     case State::TrailerLF:
-        if (byte != '\n')
-            return fail(Result::Malformed);
-        state = State::TrailerStart;
-        return Result::NeedMore;
+        return expect('\n', State::TrailerStart);
     case State::FinalLF:
-        if (byte != '\n')
-            return fail(Result::Malformed);
-        state = State::Done;
-        return Result::Done;
+        return expect('\n', State::Done) == Result::NeedMore ? Result::Done : failure;
     case State::Data:
     case State::Done:
     case State::Failed:
