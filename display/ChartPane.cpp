@@ -43,9 +43,10 @@ void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
 
 std::optional<FXRate> ChartPane::CopyShownRate() const
 {
-    if (rateList == nullptr)
+    SharedRates* list = rateList.load();
+    if (list == nullptr)
         return std::nullopt;
-    auto records = rateList->Lock();
+    auto records = list->Lock();
     if (shownRate == nullptr || records->empty())
         return std::nullopt;
     // A pointer left over from before the list was (re)filled must not be

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <optional>
 
 class FXRatePane;
@@ -37,7 +38,10 @@ public:
     void PaintContent(HDC dc, const RECT& area);
 
     const FXRate* shownRate = nullptr;  // not owned; guarded by rateList's lock
-    SharedRates* rateList = nullptr;    // not owned; the list shownRate points into
+    // Not owned: the list shownRate points into. Set by the owner (or by
+    // ShowSelectedRate); atomic, as the first setting may come from the
+    // worker while a paint reads it.
+    std::atomic<SharedRates*> rateList{nullptr};
 
 private:
     // A copy of the shown record, taken under the lock; none when nothing is

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 struct ChartFixture : ::testing::Test {
@@ -93,7 +96,7 @@ TEST_F(ChartFixture, FollowsTheRatePaneSelection)
     chart.ShowSelectedRate(ratePane);
     {
         auto records = ratePane.rates.Lock();
-        EXPECT_EQ(chart.rateList, &ratePane.rates);
+        EXPECT_EQ(chart.rateList.load(), &ratePane.rates);
         EXPECT_EQ(chart.shownRate, &(*records)[0]);
     }
     ratePane.selected = 1;
@@ -132,6 +135,60 @@ TEST_F(ChartFixture, MouseMessagesReachTheParentUnchanged)
     parent.received.clear();
     SendMessageA(chart.window, WM_MOUSEHWHEEL, 0, 0);  // outside the forwarded range
     EXPECT_TRUE(parent.received.empty());
+}
+
+// The worker merges, refreshes and re-points the chart while the window
+// thread paints both panes and moves the selection: every merge lands, and
+// every paint sees whole records.
+TEST(PanesWithAWorker, PaintAndInputWhileTheListIsMerged)
+{
+    TestParent parent;
+    FXRatePane ratePane;
+    ChartPane chart;
+    ASSERT_TRUE(ratePane.CreateChild(parent.window));
+    ASSERT_TRUE(chart.CreateChild(parent.window));
+    ratePane.SetBounds(0, 0, 200, 300);
+    chart.SetBounds(200, 0, 400, 300);
+    {
+        auto records = ratePane.rates.Lock();
+        for (const char* code : {"EURUSD", "USDJPY", "GBPUSD", "AUDUSD"})
+            records->emplace_back(Quote(code, "1.0000", "0.00"));
+    }
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> merges{0};
+    std::thread worker([&] {
+        while (!stop) {
+            {
+                auto records = ratePane.rates.Lock();
+                for (FXRate& record : *records) {
+                    int step = merges % 40;
+                    record.ApplyQuote(Quote(record.code, "1.00" + std::to_string(step), "0." + std::to_string(step)));
+                }
+            }
+            ++merges;
+            ratePane.Refresh();
+            chart.ShowSelectedRate(ratePane);
+            chart.Refresh();
+        }
+    });
+
+    Canvas rateCanvas(200, 300), chartCanvas(400, 300);
+    for (int i = 0; i < 200; ++i) {
+        ratePane.PaintContent(rateCanvas.Get(), rateCanvas.Bounds());
+        chart.PaintContent(chartCanvas.Get(), chartCanvas.Bounds());
+        SendMessageA(ratePane.window, WM_KEYDOWN, i % 3 == 0 ? VK_UP : VK_DOWN, 0);
+        PumpMessages();
+    }
+    stop = true;
+    worker.join();
+
+    auto records = ratePane.rates.Lock();
+    for (const FXRate& record : *records)
+        EXPECT_EQ(record.history.size(), static_cast<size_t>(merges.load()) + 1) << record.code;
+    EXPECT_NE(ratePane.GetSelectedRate(*records), nullptr);
+    EXPECT_GT(rateCanvas.Count({4, 0, 76, 70}, IsReddish), 0);  // rises shown
+    EXPECT_GT(chartCanvas.CountColor(chartCanvas.Bounds(), chartLineColor), 0);
 }
 
 }  // namespace

@@ -126,7 +126,10 @@ private:
 struct SpeechFixture : ::testing::Test {
     FXRatePane pane;
 
-    void SetUp() override { ASSERT_FALSE(SpeakerRunning()) << "another speech window is open"; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(WaitUntil([] { return !SpeakerRunning(); }, 30s)) << "another speech window stays open";
+    }
 
     void AddRows()
     {
