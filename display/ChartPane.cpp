@@ -1,8 +1,8 @@
 #include "display/ChartPane.h"
 
 #include "display/FXRatePane.h"
-#include "display/GdiObjects.h"
 #include "display/OffscreenBuffer.h"
+#include "display/PaneMessages.h"
 #include "display/RateChart.h"
 
 #include <functional>
@@ -64,23 +64,10 @@ LRESULT ChartPane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         SendMessageA(GetParent(hwnd), message, wParam, lParam);
         return 0;
     }
-    switch (message) {
-    case WM_PAINT: {
-        PaintSession paint(hwnd);
-        PaintContent(paint.Get(), paint.Area());
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        PaintContent(reinterpret_cast<HDC>(wParam), client);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    LRESULT result = 0;
+    if (HandlePaintMessage(*this, hwnd, message, wParam, result))
+        return result;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 void ChartPane::PaintContent(HDC dc, const RECT& area)

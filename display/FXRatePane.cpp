@@ -4,6 +4,7 @@
 #include "display/FormatText.h"
 #include "display/HaloText.h"
 #include "display/OffscreenBuffer.h"
+#include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
 
 #include <algorithm>
@@ -139,20 +140,10 @@ void FXRatePane::SelectRowAt(LPARAM point)
 
 LRESULT FXRatePane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT result = 0;
+    if (HandlePaintMessage(*this, hwnd, message, wParam, result))
+        return result;
     switch (message) {
-    case WM_PAINT: {
-        PaintSession paint(hwnd);
-        PaintContent(paint.Get(), paint.Area());
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        PaintContent(reinterpret_cast<HDC>(wParam), client);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers the whole area
     case WM_KEYDOWN:
         MoveSelection(wParam);
         NotifyParent(selectionChanged);
