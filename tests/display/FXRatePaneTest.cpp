@@ -126,6 +126,23 @@ TEST_F(RatePaneFixture, StartTimeInHaloTextRightAlignedAboveLine264)
     EXPECT_EQ(canvas.CountColor(canvas.Bounds(), Canvas::sentinel), 0);
 }
 
+TEST_F(RatePaneFixture, AWideCodeWidensTheLaterBarsAndMovesTheStartTime)
+{
+    AddThreeRows();
+    {
+        auto records = pane.rates.Lock();
+        (*records)[0].code = std::string(40, 'W');  // ends far beyond the pane
+    }
+    pane.selected = 1;
+    Canvas wide(600, 300);
+    pane.PaintContent(wide.Get(), wide.Bounds());
+    EXPECT_EQ(wide.Pixel(199, 16 + 10), selectionGrey);
+    EXPECT_EQ(wide.Pixel(300, 16 + 10), selectionGrey);  // beyond the 200-pixel pane
+    // The start time is pushed right with it, out of the pane's own width.
+    EXPECT_EQ(wide.Count({0, 236, 200, 266}, IsBluish), 0);
+    EXPECT_GT(wide.Count({200, 236, 600, 266}, IsBluish), 0);
+}
+
 TEST_F(RatePaneFixture, ArrowKeysWrapAndEveryKeyNotifies)
 {
     struct Case {
