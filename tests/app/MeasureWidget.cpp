@@ -96,6 +96,19 @@ void MeasureInProcessCycles(const std::string& url)
     WritePrivateProfileStringA("Quillbrae", "RateUrl", url.c_str(), ini.c_str());
     Quillbrae widget;
     widget.Create();
+
+    // The worker between two updates: its own processor time, free of what
+    // Wine spends on every process.
+    Await([&] { return !widget.ratePane.rates.Lock()->empty(); }, 30000);
+    FILETIME created, ended, kernel0, user0, kernel1, user1;
+    GetThreadTimes(widget.runHandle.Get(), &created, &ended, &kernel0, &user0);
+    double idleStart = NowMs();
+    Await([] { return false; }, 10000);
+    GetThreadTimes(widget.runHandle.Get(), &created, &ended, &kernel1, &user1);
+    auto ticks = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    double workerMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
+    std::printf("idle worker thread: %.1f ms of processor time in %.1f s\n", workerMs, (NowMs() - idleStart) / 1000.0);
+
     widget.updateInterval = 0;
     double before = PrivateMiB(GetCurrentProcess());
     double start = NowMs();
