@@ -37,6 +37,7 @@ TEST(SharedRatesThreads, ReadersSeeWholeRecordsWhileCyclesMerge)
         std::vector<std::size_t> lastSizes;
         while (writing || result.passes == 0) {
             ++result.passes;
+            std::this_thread::yield();  // let the writer at the lock now and then
             // What the rate pane's painting and the speech read.
             auto access = rates.Lock();
             if (access->empty())
@@ -65,6 +66,7 @@ TEST(SharedRatesThreads, ReadersSeeWholeRecordsWhileCyclesMerge)
         std::size_t selected = 0;
         while (writing || result.passes == 0) {
             ++result.passes;
+            std::this_thread::yield();
             // The chart's record: taken afresh under the lock, its samples
             // copied and its texts formatted before the lock goes.
             auto access = rates.Lock();

@@ -99,6 +99,8 @@ void FeedProcess::ReadAll(int stream)
 
 bool FeedProcess::RequestStop()
 {
+    // Needs a console shared with the feed; a test run without one (Wine
+    // under CTest has none) gets false here.
     return started && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, platform->processId);
 }
 

@@ -45,7 +45,7 @@ int main(int argc, char** argv)
 
     server.Run(stop);
 
-    std::printf("quillbrae-feed: stopped after %llu downloads\n", static_cast<unsigned long long>(service.Downloads()));
+    std::printf("quillbrae-feed: stopped (downloads: %llu)\n", static_cast<unsigned long long>(service.Downloads()));
     std::fflush(stdout);
     StopSignal::Stopped();
     return 0;
