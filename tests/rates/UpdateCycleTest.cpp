@@ -63,6 +63,14 @@ std::vector<std::string> Codes(const SharedRates& rates)
     return codes;
 }
 
+// A first cycle that makes two records, EURUSD and USDJPY, one sample each.
+bool Populate(ScriptedServer& server, SharedRates& shared)
+{
+    ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
+    UpdateRates(shared, server.Url(kPath));
+    return Samples(shared) == 2u;
+}
+
 class UpdateCycle : public ::testing::Test {
 protected:
     SocketLibrary sockets;
@@ -115,9 +123,7 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
             ScriptedServer server;
             ASSERT_TRUE(server.Listening());
             if (populated) {
-                ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
-                UpdateRates(shared, server.Url(kPath));
-                ASSERT_EQ(Samples(shared), 2u);
+                ASSERT_TRUE(Populate(server, shared));
             }
             ExpectCycle(server, Response(test.status, errorLike));
             UpdateRates(shared, server.Url(kPath));
@@ -162,8 +168,7 @@ TEST_F(UpdateCycle, EmptyOrCutShortBodiesChangeNothing)
             ScriptedServer server;
             ASSERT_TRUE(server.Listening());
             if (populated) {
-                ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}})));
-                UpdateRates(shared, server.Url(kPath));
+                ASSERT_TRUE(Populate(server, shared));
             }
             ExpectCycle(server, answers[i]);
             UpdateRates(shared, server.Url(kPath));

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #ifdef _WIN32
+#include "window/UniqueHandle.h"
+
 #include <windows.h>
 #else
 #include <signal.h>
@@ -18,43 +20,23 @@ extern char** environ;
 #endif
 
 #ifdef _WIN32
-namespace {
-// Closes a kernel handle once.
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE h) : handle(h) {}
-    ~Handle() { Reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle; }
-    HANDLE* Out() { Reset(); return &handle; }
-    void Reset()
-    {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-        handle = nullptr;
-    }
-
-private:
-    HANDLE handle = nullptr;
-};
-}  // namespace
-
 struct FeedProcess::Platform {
-    Handle process;
+    UniqueHandle process;
     DWORD processId = 0;
-    Handle read[2];  // our ends of the pipes
+    UniqueHandle read[2];  // our ends of the pipes
 };
 
 FeedProcess::FeedProcess(const std::vector<std::string>& arguments) : platform(new Platform)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle write[2];
+    UniqueHandle write[2];
     for (int i = 0; i < 2; ++i) {
-        if (!CreatePipe(platform->read[i].Out(), write[i].Out(), &inherit, 0))
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
             return;
-        SetHandleInformation(platform->read[i].Get(), HANDLE_FLAG_INHERIT, 0);
+        platform->read[i].Reset(readEnd);
+        write[i].Reset(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     }
     std::string commandLine = "\"" + std::string(QB_FEED_EXE) + "\"";
     for (const std::string& argument : arguments)
@@ -72,7 +54,7 @@ FeedProcess::FeedProcess(const std::vector<std::string>& arguments) : platform(n
                         &startup, &info))
         return;
     CloseHandle(info.hThread);
-    *platform->process.Out() = info.hProcess;
+    platform->process.Reset(info.hProcess);
     platform->processId = info.dwProcessId;
     started = true;
     // Our copies of the write ends close here, so the readers see the end
