@@ -116,30 +116,3 @@ TEST(MergeQuotes, FollowsTheMergeRules)
         }
     }
 }
-
-TEST(MergeQuotes, NewRecordsAreMadeFromTheirQuoteAndLaterQuotesApplied)
-{
-    std::vector<FXRate> rates;
-    MergeQuotes(rates, {Quote("A", "0.25", "1.08 - 50"), Quote("B", "-0.10")});
-    ASSERT_EQ(rates.size(), 2u);
-    // What construction from the quote gives, nothing else.
-    const FXRate madeA(Quote("A", "0.25", "1.08 - 50"));
-    EXPECT_EQ(rates[0].priceText, madeA.priceText);
-    EXPECT_EQ(rates[0].openText, "open A");
-    EXPECT_EQ(rates[0].rises, 1);
-    EXPECT_EQ(rates[1].falls, 1);
-    EXPECT_EQ(rates[0].trend, FXRate::Unchanged);
-
-    MergeQuotes(rates, {Quote("A", "0.30", "1.09 - 60"), Quote("B", "-0.10")});
-    EXPECT_EQ(rates[0].priceText, "1.09 - 60");
-    EXPECT_EQ(rates[0].firstPriceText, "1.08 - 50");
-    EXPECT_EQ(rates[0].trend, FXRate::Rose);
-    EXPECT_EQ(rates[0].rises, 2);
-    EXPECT_EQ(rates[1].trend, FXRate::Unchanged);
-    EXPECT_EQ(rates[1].history.size(), 2u);
-    MergeQuotes(rates, {Quote("A", "0.20")});
-    EXPECT_EQ(rates[0].trend, FXRate::Fell);
-    EXPECT_EQ(rates[0].falls, 1);
-    EXPECT_FLOAT_EQ(rates[0].highValue, 0.30f);
-    EXPECT_FLOAT_EQ(rates[0].lowValue, 0.20f);
-}
