@@ -44,6 +44,9 @@ std::string ReadSetting(const char* section, const char* key)
     return text;
 }
 
+int ScreenX(LPARAM value) { return static_cast<short>(LOWORD(value)); }
+int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
+
 void WriteSetting(const char* section, const char* key, const char* value)
 {
     WritePrivateProfileStringA(section, key, value, SettingsFilePath().c_str());
@@ -216,6 +219,42 @@ TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
     EXPECT_TRUE(IsWindow(widget->window));
     widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
     EXPECT_FALSE(widget->ratePane.speechEnabled);
+}
+
+TEST_F(WidgetInProcess, DragStartsFromTheCursorOnTheScreen)
+{
+    Open();
+    ShowWindow(widget->window, SW_SHOWNA);
+    ASSERT_TRUE(SetCursorPos(300, 400));
+    // A press on the chart pane goes to the main window with pane-relative
+    // coordinates; the move must start where the cursor is on the screen.
+    NMHDR click{widget->ratePane.window, 0, static_cast<UINT>(FXRatePane::selectedRowClicked)};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "press on the chart" : "click on the selected row");
+        if (i == 0)
+            PostMessageA(widget->chartPane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 7));
+        else
+            PostMessageA(widget->window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+        // Take the drag request out of the queue before it is dispatched:
+        // dispatched, it would start a real move loop.
+        MSG msg{};
+        bool seen = false;
+        DWORD start = GetTickCount();
+        while (!seen && GetTickCount() - start < 5000) {
+            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+                continue;
+            }
+            if (msg.message == WM_NCLBUTTONDOWN && msg.hwnd == widget->window)
+                seen = true;
+            else if (msg.message != WM_QUIT)
+                DispatchMessageA(&msg);
+        }
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
+        EXPECT_EQ(ScreenX(msg.lParam), 300);
+        EXPECT_EQ(ScreenY(msg.lParam), 400);
+    }
 }
 
 TEST_F(WidgetInProcess, TrayIconReturnsWhenTheTaskbarIsCreatedAgain)
