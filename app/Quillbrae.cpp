@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
