@@ -48,7 +48,9 @@ bool Quillbrae::Create()
 {
     RegisterWindowClass("MainFrame", nullptr, CS_DBLCLKS);
     // The worker starts inside OnCreate and reads the address at once, so it
-    // has to be known before the window exists.
+    // has to be known before the window exists; a worker from an earlier
+    // window must not be reading it while it changes.
+    Stop();
     ReadRateUrl();
     return CreateTopLevelWindow();
 }
