@@ -128,6 +128,15 @@ TEST(FeedRequest, ParsesWholeAndOneByteAtATime)
     }
 }
 
+TEST(FeedRequest, NothingYetIsNeedMoreEvenWithoutABuffer)
+{
+    // An empty read buffer may have no address at all.
+    FeedRequest request;
+    EXPECT_EQ(ParseRequest(nullptr, 0, request).outcome, RequestParse::NeedMore);
+    const std::string empty;
+    EXPECT_EQ(ParseRequest(empty.data(), 0, request).outcome, RequestParse::NeedMore);
+}
+
 TEST(FeedRequest, PipelinedRequestsAreTakenOneAtATime)
 {
     const std::string first = "HEAD /rate/neo/rate.asp HTTP/1.1\r\nHost: h\r\n\r\n";

@@ -124,6 +124,9 @@ RequestParse ParseRequest(const char* data, std::size_t size, FeedRequest& reque
     const char* const stop = data + limit;
     const char* cursor = data;
     auto nextLine = [&](Line& line) {
+        // Nothing left (an empty buffer may have no address at all).
+        if (cursor == stop)
+            return false;
         const void* newline = std::memchr(cursor, '\n', static_cast<std::size_t>(stop - cursor));
         if (newline == nullptr)
             return false;
