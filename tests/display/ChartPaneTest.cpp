@@ -183,10 +183,19 @@ TEST(PanesWithAWorker, PaintAndInputWhileTheListIsMerged)
     stop = true;
     worker.join();
 
-    auto records = ratePane.rates.Lock();
-    for (const FXRate& record : *records)
-        EXPECT_EQ(record.history.size(), static_cast<size_t>(merges.load()) + 1) << record.code;
-    EXPECT_NE(ratePane.GetSelectedRate(*records), nullptr);
+    {
+        auto records = ratePane.rates.Lock();
+        for (FXRate& record : *records) {
+            EXPECT_EQ(record.history.size(), static_cast<size_t>(merges.load()) + 1) << record.code;
+            // Above every figure the worker sent ("0.9" at most): the last
+            // change of every pair is a rise, whatever the worker's last step.
+            record.ApplyQuote(Quote(record.code, "1.0100", "0.95"));
+        }
+        EXPECT_NE(ratePane.GetSelectedRate(*records), nullptr);
+    }
+    chart.ShowSelectedRate(ratePane);
+    ratePane.PaintContent(rateCanvas.Get(), rateCanvas.Bounds());
+    chart.PaintContent(chartCanvas.Get(), chartCanvas.Bounds());
     EXPECT_GT(rateCanvas.Count({4, 0, 76, 70}, IsReddish), 0);  // rises shown
     EXPECT_GT(chartCanvas.CountColor(chartCanvas.Bounds(), chartLineColor), 0);
 }
