@@ -1,6 +1,6 @@
 #include "app/Quillbrae.h"
 
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 
 #include <shellapi.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const SettingsSection = "Quillbrae";
+const char* const SettingsSection = names::kWidgetSection;
 
 // Tray icon record size: the first-generation layout, whose tip holds 63
 // characters, is all the widget needs and every shell accepts it.
@@ -33,7 +33,7 @@ Quillbrae::Quillbrae() : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCr
     ratePane.textColor = 0x000000;
     chartPane.fontSize = 12;
     chartPane.rateList = &ratePane.rates;
-    rateUrl = kDefaultRateUrl;
+    rateUrl = names::kDefaultRateUrl;
 }
 
 Quillbrae::~Quillbrae()
@@ -46,7 +46,7 @@ Quillbrae::~Quillbrae()
 
 bool Quillbrae::Create()
 {
-    RegisterWindowClass("MainFrame", nullptr, CS_DBLCLKS);
+    RegisterWindowClass(names::kMainWindowClass, nullptr, CS_DBLCLKS);
     // The worker starts inside OnCreate and reads the address at once, so it
     // has to be known before the window exists; a worker from an earlier
     // window must not be reading it while it changes.
@@ -70,12 +70,12 @@ bool Quillbrae::OnCreate()
 void Quillbrae::ReadRateUrl()
 {
     std::vector<char> text(LongestRateUrl + 2, '\0');
-    DWORD length = GetPrivateProfileStringA(SettingsSection, "RateUrl", "", text.data(),
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kRateUrlKey, "", text.data(),
                                             static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
     std::string value(text.data(), length);
     // An empty value or one cut at the buffer's end is no usable address.
     if (value.empty() || length > LongestRateUrl)
-        rateUrl = kDefaultRateUrl;
+        rateUrl = names::kDefaultRateUrl;
     else
         rateUrl = value;
 }
@@ -85,7 +85,7 @@ void Quillbrae::LoadPlacement()
     App::LoadPlacement();
 
     char text[32] = {};
-    DWORD length = GetPrivateProfileStringA(SettingsSection, "UpdateTimer", "", text, sizeof(text),
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, "", text, sizeof(text),
                                             SettingsFilePath().c_str());
     uint32_t interval = DefaultUpdateInterval;
     if (length > 0) {
@@ -119,8 +119,8 @@ void Quillbrae::SavePlacement()
 
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
-    WritePrivateProfileStringA(SettingsSection, "UpdateTimer", text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, "RateUrl", rateUrl.c_str(), SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
 
     RemoveTrayIcon();
 }

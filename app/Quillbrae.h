@@ -1,4 +1,5 @@
 #pragma once
+#include "base/Names.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "window/App.h"
@@ -15,10 +16,10 @@
 // milliseconds. Settings live in section "Quillbrae" of the settings file.
 class Quillbrae : public App, public Thread {
 public:
-    static constexpr UINT UseSpeechCommand = 10;
-    static constexpr UINT ExitCommand = 11;
+    static constexpr UINT UseSpeechCommand = names::kUseSpeechCommand;
+    static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT TrayIconId = 1;
-    static constexpr int IconResource = 100;
+    static constexpr int IconResource = names::kIconResource;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".

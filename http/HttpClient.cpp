@@ -1,5 +1,7 @@
 #include "http/HttpClient.h"
 
+#include "base/Text.h"
+
 #include "http/ChunkedDecoder.h"
 #include "http/ResponseHead.h"
 #include "http/Url.h"
@@ -44,17 +46,7 @@ bool HasUnsafeByte(const std::string& text)
     });
 }
 
-bool StartsWithHttpScheme(const std::string& url)
-{
-    static const char scheme[] = "http://";
-    if (url.size() < sizeof scheme - 1)
-        return false;
-    for (size_t i = 0; i + 1 < sizeof scheme; ++i) {
-        if (static_cast<char>(std::tolower(static_cast<unsigned char>(url[i]))) != scheme[i])
-            return false;
-    }
-    return true;
-}
+bool StartsWithHttpScheme(const std::string& url) { return StartsWithNoCase(url, "http://"); }
 
 }  // namespace
 

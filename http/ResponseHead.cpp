@@ -1,5 +1,7 @@
 #include "http/ResponseHead.h"
 
+#include "base/Text.h"
+
 #include <cctype>
 
 namespace {
@@ -17,13 +19,7 @@ std::string Trim(const std::string& text, size_t begin, size_t end)
 
 bool SameLetters(const std::string& text, size_t at, const std::string& name)
 {
-    if (text.size() - at < name.size())
-        return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != std::tolower(static_cast<unsigned char>(name[i])))
-            return false;
-    }
-    return true;
+    return text.size() - at >= name.size() && EqualsNoCase(std::string_view(text).substr(at, name.size()), name);
 }
 
 // Splits a comma-separated list into its trimmed elements.
@@ -39,13 +35,6 @@ std::vector<std::string> ListElements(const std::string& value)
             return elements;
         begin = comma + 1;
     }
-}
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // Every "Content-Length" value, commas included, must name one and the same
@@ -130,7 +119,7 @@ BodyFraming DecideFraming(const std::string& block, int status, const std::strin
     std::vector<std::string> codings;
     for (const std::string& value : HeaderValues(block, "Transfer-Encoding")) {
         for (const std::string& element : ListElements(value))
-            codings.push_back(Lower(element));
+            codings.push_back(LowerAscii(element));
     }
     if (!codings.empty()) {
         // Only plain chunked coding can be undone here; a body under any

@@ -1,6 +1,6 @@
 #include "http/Socket.h"
 
-#include "rates/Clock.h"
+#include "base/Clock.h"
 
 #include <algorithm>
 #include <climits>

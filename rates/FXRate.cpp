@@ -1,6 +1,6 @@
 #include "rates/FXRate.h"
 
-#include "rates/Clock.h"
+#include "base/Clock.h"
 
 #include <algorithm>
 #include <charconv>

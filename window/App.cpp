@@ -1,11 +1,13 @@
 #include "window/App.h"
 
+#include "base/Names.h"
+
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-const char* const PlacementSection = "Window";
+const char* const PlacementSection = names::kPlacementSection;
 constexpr int DefaultWidth = 640;
 constexpr int DefaultHeight = 480;
 // Bounds for values read back from the settings file: far beyond any real
@@ -132,7 +134,7 @@ App::~App()
 
 bool App::Create()
 {
-    RegisterWindowClass("MainFrame", nullptr, 0);
+    RegisterWindowClass(names::kMainWindowClass, nullptr, 0);
     return CreateTopLevelWindow();
 }
 

@@ -4,7 +4,7 @@
 // stored sample after a long run.
 #include "http/SocketLibrary.h"
 #include "rates/RateListDecoder.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "tests/tools/RunningFeed.h"
 #include "tools/feed/RateFeed.h"
 

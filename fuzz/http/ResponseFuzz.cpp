@@ -3,7 +3,7 @@
 // first byte picks how the bytes arrive and how the stream ends.
 #include "http/ChunkedDecoder.h"
 #include "http/HttpClient.h"
-#include "http/MemoryStream.h"
+#include "tests/support/MemoryStream.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
 #include "http/SocketLibrary.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "tests/support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
@@ -126,12 +126,12 @@ TEST_F(WidgetInProcess, RateUrlComesFromTheSettingsAndGoesBack)
     // An empty value, or one too long to be an address, gives the built-in feed.
     WriteSetting("Quillbrae", "RateUrl", "");
     Open();
-    EXPECT_EQ(widget->rateUrl, kDefaultRateUrl);
+    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
     Close();
     std::string huge = "http://127.0.0.1:9/" + std::string(Quillbrae::LongestRateUrl, 'x');
     WriteSetting("Quillbrae", "RateUrl", huge.c_str());
     Open();
-    EXPECT_EQ(widget->rateUrl, kDefaultRateUrl);
+    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
     // Closing before the first download could end must not hang either.
 }
 
@@ -148,7 +148,7 @@ TEST_F(WidgetInProcess, GarbageSettingsGiveTheDefaults)
 
     Open();
     EXPECT_EQ(widget->updateInterval.load(), Quillbrae::DefaultUpdateInterval);
-    EXPECT_EQ(widget->rateUrl, kDefaultRateUrl);
+    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
     RECT rect{};
     GetWindowRect(widget->window, &rect);
     EXPECT_EQ(rect.right - rect.left, 640);

@@ -1,7 +1,7 @@
 // HttpClient reading responses handed to it from memory through its byte
 // stream, whole and one byte at a time, and composing requests.
 #include "http/HttpClient.h"
-#include "http/MemoryStream.h"
+#include "tests/support/MemoryStream.h"
 
 #include <gtest/gtest.h>
 

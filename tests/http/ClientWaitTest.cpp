@@ -2,7 +2,7 @@
 // header byte, and the stop flag ending every kind of wait at once.
 #include "http/HttpClient.h"
 #include "http/SocketLibrary.h"
-#include "rates/Clock.h"
+#include "base/Clock.h"
 #include "tests/http/FilledBacklog.h"
 #include "tests/support/ScriptedServer.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "rates/RateQuote.h"
-#include "rates/TextHelpers.h"
+#include "tests/support/TextHelpers.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "tests/support/ScriptedServer.h"
 
-#include "rates/Clock.h"
+#include "base/Clock.h"
 
 #include <algorithm>
 #include <utility>

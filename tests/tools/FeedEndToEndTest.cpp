@@ -2,7 +2,7 @@
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
 #include "rates/RateListDecoder.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "tests/tools/FeedProcess.h"
 #include "tools/feed/RateFeed.h"
 

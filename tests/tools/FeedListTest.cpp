@@ -1,7 +1,7 @@
 // The generated rate list, read back through the widget's own decoder.
 #include "rates/FXRate.h"
 #include "rates/RateListDecoder.h"
-#include "rates/TextHelpers.h"
+#include "tests/support/TextHelpers.h"
 #include "tools/feed/RateFeed.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,8 @@
 //
 // Exit codes: 0 done (for exit: the widget's own exit code), 2 bad usage,
 // 3 no such window, 4 the process did not end in time.
+#include "base/Names.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -31,13 +33,13 @@ HWND Find(const char* className)
 
 int Exit(DWORD timeoutMs)
 {
-    HWND window = Find("MainFrame");
+    HWND window = Find(names::kMainWindowClass);
     if (window == nullptr)
         return 3;
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    PostMessageA(window, WM_COMMAND, 11, 0);
+    PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
     if (process == nullptr)
         return 0;
     DWORD waited = WaitForSingleObject(process, timeoutMs);
@@ -60,7 +62,7 @@ int main(int argc, char** argv)
     if (std::strcmp(argv[1], "exit") == 0)
         return Exit(argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 15000);
     if (std::strcmp(argv[1], "command") == 0 && argc == 3) {
-        HWND window = Find("MainFrame");
+        HWND window = Find(names::kMainWindowClass);
         if (window == nullptr)
             return 3;
         PostMessageA(window, WM_COMMAND, std::strtoul(argv[2], nullptr, 10), 0);

@@ -1,4 +1,6 @@
 #pragma once
+#include "base/Names.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -6,7 +8,7 @@
 
 // The feed's command line.
 struct FeedOptions {
-    uint16_t port = 8080;  // 0: any free port
+    uint16_t port = names::kDefaultFeedPort;  // 0: any free port
     std::string bind = "127.0.0.1";
     uint64_t seed = 1;
     std::size_t pairs = 20;

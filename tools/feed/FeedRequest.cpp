@@ -1,5 +1,7 @@
 #include "tools/feed/FeedRequest.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,21 +22,10 @@ bool IsToken(const char* begin, const char* end)
     return std::all_of(begin, end, [](char c) { return IsTokenChar(static_cast<unsigned char>(c)); });
 }
 
-// Header names and the Connection options compare without regard to case,
-// in this one place.
+// Header names and the Connection options compare without regard to case.
 bool EqualsNoCase(const char* begin, const char* end, const char* word)
 {
-    const std::size_t length = std::strlen(word);
-    if (static_cast<std::size_t>(end - begin) != length)
-        return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        char a = begin[i], b = word[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
+    return ::EqualsNoCase(std::string_view(begin, static_cast<std::size_t>(end - begin)), word);
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

@@ -1,4 +1,5 @@
 #pragma once
+#include "base/Names.h"
 #include "tools/feed/FeedRequest.h"
 #include "tools/feed/RateFeed.h"
 
@@ -11,7 +12,7 @@
 // one rate list moves under a lock, one step per GET of the rate page.
 class FeedService {
 public:
-    static constexpr const char* kRatePath = "/rate/neo/rate.asp";
+    static constexpr const char* kRatePath = names::kDefaultRatePath;
 
     struct Answer {
         std::string bytes;  // the whole response

@@ -1,4 +1,4 @@
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 
 #include "http/HttpClient.h"
 #include "rates/RateListDecoder.h"

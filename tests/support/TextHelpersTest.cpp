@@ -1,4 +1,4 @@
-#include "rates/TextHelpers.h"
+#include "tests/support/TextHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rates/Clock.h"
+#include "base/Clock.h"
 
 #include <gtest/gtest.h>
 

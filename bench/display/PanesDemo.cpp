@@ -9,7 +9,7 @@
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "http/SocketLibrary.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Merging decoded lists into the record list: the cases of the merge rules.
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rates/TextHelpers.h"
+#include "tests/support/TextHelpers.h"
 
 std::string& ReplaceAll(std::string& text, const std::string& pattern, const std::string& replacement)
 {

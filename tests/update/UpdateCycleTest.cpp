@@ -1,6 +1,6 @@
 // Whole update cycles against scripted servers on loopback.
 #include "http/SocketLibrary.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "tests/support/ScriptedServer.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The worker's cycles and the window thread's reads meeting on the shared
 // record list. Run under ThreadSanitizer, any read outside the lock shows.
 #include "http/SocketLibrary.h"
-#include "rates/UpdateRates.h"
+#include "update/UpdateRates.h"
 #include "tests/rates/RecordChecks.h"
 #include "tests/tools/RunningFeed.h"
 

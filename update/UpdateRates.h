@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-// The rate page that the widget reads when nothing else is configured: the
-// bundled local feed (tools/feed) on its default port.
-inline constexpr const char* kDefaultRateUrl = "http://127.0.0.1:8080/rate/neo/rate.asp";
-
 // How many redirect probes one download may make before its real request.
 inline constexpr int kRateRedirectLimit = 3;
 

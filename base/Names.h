@@ -1,0 +1,36 @@
+#pragma once
+// Names that more than one program uses: the widget, the driver, the local
+// feed, the tests and the measuring programs. Written once, here. The
+// resource script includes this file too, so its first part is plain
+// preprocessor.
+
+// The icon of the window, the tray and the executable.
+#define QB_ICON_RESOURCE 100
+
+#ifndef RC_INVOKED
+#include <cstdint>
+
+namespace names {
+
+inline constexpr int kIconResource = QB_ICON_RESOURCE;
+
+// The widget's top-level window class.
+inline constexpr const char* kMainWindowClass = "MainFrame";
+
+// Popup menu commands (WM_COMMAND ids) that scripts and tests send too.
+inline constexpr unsigned kUseSpeechCommand = 10;
+inline constexpr unsigned kExitCommand = 11;
+
+// The local feed's default port and page, and so the widget's default source.
+inline constexpr uint16_t kDefaultFeedPort = 8080;
+inline constexpr const char* kDefaultRatePath = "/rate/neo/rate.asp";
+inline constexpr const char* kDefaultRateUrl = "http://127.0.0.1:8080/rate/neo/rate.asp";
+
+// The settings file's sections and keys.
+inline constexpr const char* kWidgetSection = "Quillbrae";
+inline constexpr const char* kUpdateTimerKey = "UpdateTimer";
+inline constexpr const char* kRateUrlKey = "RateUrl";
+inline constexpr const char* kPlacementSection = "Window";
+
+}  // namespace names
+#endif

@@ -1,0 +1,27 @@
+#include "base/Text.h"
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = LowerAscii(c);
+    return lower;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
