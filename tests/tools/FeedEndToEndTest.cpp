@@ -183,6 +183,7 @@ TEST(FeedEndToEnd, BadCommandLinesAreRefusedWithExitCode2)
         {{"--bind", "example.org"}, 2, "", "--bind"},
         {{"--colour"}, 2, "", "unknown option '--colour'"},
         {{"--seed"}, 2, "", "needs a value"},
+        {{"--format", "xml"}, 2, "", "--format wants list, json or ecb"},
         {{"--help"}, 0, "usage: quillbrae-feed", ""},
     };
     for (const CommandCase& test : cases) {
