@@ -5,6 +5,7 @@
 #include "rates/EcbRateDecoder.h"
 #include "rates/JsonRateDecoder.h"
 #include "rates/RateFormat.h"
+#include "tests/support/RateDocuments.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +64,7 @@ std::string Repeat(const std::string& text, int times)
     return out;
 }
 
-const char* const kFrankfurter =
-    R"({"amount":1.0,"base":"EUR","date":"2026-12-07","rates":{"USD":1.0855,"GBP":0.86245,"JPY":161.5,"CHF":0.9561}})";
+const char* const kFrankfurter = kFrankfurterLatest;
 
 TEST(JsonRates, ReadsTheShapesOfPublicSources)
 {
@@ -159,21 +159,7 @@ TEST(JsonRates, RefusesWhatIsNotARateList)
         });
 }
 
-const char* const kEcb = R"(<?xml version="1.0" encoding="UTF-8"?>
-<gesmes:Envelope xmlns:gesmes="http://www.gesmes.org/xml/2002-08-01" xmlns="http://www.ecb.int/vocabulary/2002-08-01/eurofxref">
-	<gesmes:subject>Reference rates</gesmes:subject>
-	<gesmes:Sender>
-		<gesmes:name>European Central Bank</gesmes:name>
-	</gesmes:Sender>
-	<Cube>
-		<Cube time='2026-12-07'>
-			<Cube currency='USD' rate='1.0855'/>
-			<Cube currency='JPY' rate='161.50'/>
-			<Cube currency='GBP' rate='0.86245'/>
-		</Cube>
-	</Cube>
-</gesmes:Envelope>
-)";
+const char* const kEcb = kEcbDaily;
 
 std::string EcbWith(const std::string& cubes)
 {
