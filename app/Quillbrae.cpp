@@ -52,6 +52,7 @@ bool Quillbrae::Create()
     // window must not be reading it while it changes.
     Stop();
     ReadRateUrl();
+    ReadRateFormat();
     return CreateTopLevelWindow();
 }
 
@@ -78,6 +79,16 @@ void Quillbrae::ReadRateUrl()
         rateUrl = names::kDefaultRateUrl;
     else
         rateUrl = value;
+}
+
+void Quillbrae::ReadRateFormat()
+{
+    char text[16] = {};
+    GetPrivateProfileStringA(SettingsSection, names::kRateFormatKey, "", text, sizeof(text),
+                             SettingsFilePath().c_str());
+    // An unknown value reads as the default, which detects the format.
+    rateFormat = RateFormat::Auto;
+    ParseRateFormat(text, rateFormat);
 }
 
 void Quillbrae::LoadPlacement()
@@ -121,6 +132,8 @@ void Quillbrae::SavePlacement()
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
+                               SettingsFilePath().c_str());
 
     RemoveTrayIcon();
 }
@@ -288,7 +301,7 @@ bool Quillbrae::AddTrayIcon(int iconId)
 uint32_t Quillbrae::Run()
 {
     while (!stopRequested) {
-        UpdateRates(ratePane.rates, rateUrl, StopFlag());
+        UpdateRates(ratePane.rates, rateUrl, StopFlag(), rateFormat);
         if (stopRequested)
             break;
         ratePane.Refresh();

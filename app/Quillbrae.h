@@ -2,6 +2,7 @@
 #include "base/Names.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
+#include "rates/RateFormat.h"
 #include "window/App.h"
 #include "window/Thread.h"
 
@@ -56,9 +57,11 @@ public:
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
+    RateFormat rateFormat = RateFormat::Auto;
 
 private:
     void ReadRateUrl();
+    void ReadRateFormat();
     // Takes the tray icon down without holding up the close: a shell may
     // take its time over it (Wine's waits for the X server to unmap the
     // icon's window), and the window can go meanwhile.

@@ -200,6 +200,8 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
         DrawColumn(memory, firstColumn, y, row.price, priceColor);
         if (row.change.find('-') != std::string::npos)
             DrawColumn(memory, secondColumn, y, row.change, fallColor);
+        else if (row.change.compare(0, 1, "+") == 0)  // a rates document's figure has its sign
+            DrawColumn(memory, secondColumn, y, row.change, riseColor);
         else
             DrawColumn(memory, secondColumn, y, "+" + row.change, riseColor);
         DrawColumn(memory, thirdColumn, y, row.code, textColor);

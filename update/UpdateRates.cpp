@@ -1,7 +1,8 @@
 #include "update/UpdateRates.h"
 
 #include "http/HttpClient.h"
-#include "rates/RateListDecoder.h"
+#include "rates/DecodeRates.h"
+#include "rates/DocumentQuotes.h"
 
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes)
 {
@@ -43,13 +44,18 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
 }
 }  // namespace
 
-void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop)
+void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
-    const std::vector<RateQuote> quotes = DecodeRateList(DownloadRateList(url, stop));
-    if (quotes.empty())
+    const DecodedRates decoded = DecodeRates(DownloadRateList(url, stop), format);
+    if (!decoded.failure.empty())
         return;
     auto access = rates.Lock();
-    MergeQuotes(*access, quotes);
+    // A document's quotes take their opening figure and extremes from the
+    // records, so they are made under the same lock as the merge.
+    if (decoded.format == RateFormat::List)
+        MergeQuotes(*access, decoded.quotes);
+    else
+        MergeQuotes(*access, QuotesFromDocument(decoded.document, *access));
 }

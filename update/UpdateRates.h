@@ -1,5 +1,6 @@
 #pragma once
 #include "rates/FXRate.h"
+#include "rates/RateFormat.h"
 #include "rates/RateQuote.h"
 #include "rates/SharedRates.h"
 
@@ -19,8 +20,10 @@ inline constexpr int kRateRedirectLimit = 3;
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
 
 // One update cycle: downloads the rate page at `url` on a client of its own,
-// decodes it and merges it into `rates`. Only a 2xx answer is decoded; a
-// failed download or an error page changes nothing. The download and the
-// decode run without the lock; the lock is held only while merging. `stop`,
-// when given, cuts the download short (the worker is being stopped).
-void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr);
+// decodes it in `format` (DecodeRates) and merges it into `rates`. Only a
+// 2xx answer is decoded; a failed download, an error page or a body that is
+// not a rate list changes nothing. The download and the decode run without
+// the lock; the lock is held only while merging. `stop`, when given, cuts
+// the download short (the worker is being stopped).
+void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
+                 RateFormat format = RateFormat::Auto);

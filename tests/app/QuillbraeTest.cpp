@@ -3,8 +3,11 @@
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
 #include "http/SocketLibrary.h"
+#include "rates/DecodeRates.h"
+#include "rates/DocumentQuotes.h"
 #include "update/UpdateRates.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/tools/RunningFeed.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -305,6 +308,73 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileWaitingForTheNextUpdate)
     // must cut that wait short.
     double ms = Close();
     EXPECT_LT(ms, 500.0);
+}
+
+TEST_F(WidgetInProcess, RateFormatComesFromTheSettingsAndGoesBack)
+{
+    struct Case {
+        const char* stored;  // nullptr: no key
+        RateFormat format;
+        const char* written;
+    } const cases[] = {
+        {nullptr, RateFormat::Auto, "auto"}, {"json", RateFormat::Json, "json"}, {"ECB", RateFormat::Ecb, "ecb"},
+        {"list", RateFormat::List, "list"},  {"xml", RateFormat::Auto, "auto"},  {"", RateFormat::Auto, "auto"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "(missing)");
+        WriteSetting("Quillbrae", "RateFormat", c.stored);
+        Open();
+        EXPECT_EQ(widget->rateFormat, c.format);
+        Close();
+        EXPECT_EQ(ReadSetting("Quillbrae", "RateFormat"), c.written);
+    }
+}
+
+TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
+{
+    struct Case {
+        RateFeed::Format served;
+        const char* setting;
+    } const cases[] = {
+        {RateFeed::Format::List, "auto"}, {RateFeed::Format::Json, "auto"}, {RateFeed::Format::Ecb, "auto"},
+        {RateFeed::Format::Json, "json"}, {RateFeed::Format::Ecb, "ecb"},
+    };
+    const uint64_t seed = 21;
+    const std::size_t pairs = 9;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " + c.setting);
+        RunningFeed feed(FeedServer::Limits(), seed, pairs, c.served);
+        ASSERT_TRUE(feed.Listening());
+        WriteSetting("Quillbrae", "RateUrl", feed.Url().c_str());
+        WriteSetting("Quillbrae", "RateFormat", c.setting);
+
+        // The widget's first download is the walk's first step (the
+        // redirect probes are HEAD requests, which move nothing).
+        RateFeed replica(seed, pairs);
+        const DecodedRates decoded = DecodeRates(replica.Next(c.served), RateFormat::Auto);
+        ASSERT_TRUE(decoded.failure.empty()) << decoded.failure;
+        const std::vector<RateQuote> expected =
+            decoded.format == RateFormat::List ? decoded.quotes : QuotesFromDocument(decoded.document, {});
+
+        Open();
+        ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15000));
+        {
+            const auto records = widget->ratePane.rates.Lock();
+            ASSERT_EQ(records->size(), expected.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                const FXRate& record = (*records)[i];
+                SCOPED_TRACE(expected[i].code);
+                EXPECT_EQ(record.code, expected[i].code);
+                EXPECT_EQ(record.priceText, expected[i].priceText);
+                EXPECT_EQ(record.changeText, expected[i].changeText);
+                if (c.served != RateFeed::Format::List) {
+                    EXPECT_EQ(record.code.compare(0, 3, "EUR"), 0);
+                    EXPECT_EQ(record.changeText, "+0.00") << "a document's first price opens its pair";
+                }
+            }
+        }
+        Close();
+    }
 }
 
 }  // namespace

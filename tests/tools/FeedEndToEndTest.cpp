@@ -1,6 +1,8 @@
 // The real quillbrae-feed program and real update cycles against it.
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
+#include "rates/DecodeRates.h"
+#include "rates/DocumentQuotes.h"
 #include "rates/RateListDecoder.h"
 #include "update/UpdateRates.h"
 #include "tests/tools/FeedProcess.h"
@@ -69,6 +71,68 @@ TEST(FeedEndToEnd, CyclesAgainstTheRunningFeedKeepEveryPairAsARecord)
     EXPECT_GT(falls, 0);
 }
 
+TEST(FeedEndToEnd, EachFormatMakesTheRecordsOfTheReplayedWalk)
+{
+    SocketLibrary sockets;
+    struct FormatCase {
+        const char* served;  // --format
+        RateFormat setting;  // what the cycle reads it as
+        bool takes;          // false: the body is not that format
+    } const cases[] = {
+        {"json", RateFormat::Auto, true},
+        {"ecb", RateFormat::Auto, true},
+        {"ecb", RateFormat::Ecb, true},
+        {"json", RateFormat::Ecb, false},
+        {"ecb", RateFormat::List, false},
+    };
+    const uint64_t seed = 77;
+    const std::size_t pairs = 9;
+    for (const FormatCase& c : cases) {
+        SCOPED_TRACE(std::string(c.served) + " read as " + RateFormatName(c.setting));
+        FeedProcess feed({"--port", "0", "--seed", std::to_string(seed), "--pairs", std::to_string(pairs),
+                          "--format", c.served});
+        const uint16_t port = feed.WaitListening(kStartLimit);
+        ASSERT_NE(port, 0) << feed.Output() << feed.Errors();
+        const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp";
+
+        const RateFeed::Format format =
+            std::string(c.served) == "json" ? RateFeed::Format::Json : RateFeed::Format::Ecb;
+        RateFeed replica(seed, pairs);
+        std::vector<FXRate> expected;
+        SharedRates rates;
+        const int cycles = 4;
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            UpdateRates(rates, url, nullptr, c.setting);
+            const DecodedRates decoded = DecodeRates(replica.Next(format), RateFormat::Auto);
+            ASSERT_TRUE(decoded.failure.empty()) << decoded.failure;
+            MergeQuotes(expected, QuotesFromDocument(decoded.document, expected));
+        }
+
+        const auto access = rates.Lock();
+        if (!c.takes) {
+            EXPECT_TRUE(access->empty());
+            continue;
+        }
+        ASSERT_EQ(access->size(), expected.size());
+        ASSERT_EQ(access->size(), 7u) << "the euro against the seven other currencies";
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const FXRate& rate = (*access)[i];
+            const FXRate& want = expected[i];
+            SCOPED_TRACE(want.code);
+            EXPECT_EQ(rate.code, want.code);
+            EXPECT_EQ(rate.code.compare(0, 3, "EUR"), 0);
+            EXPECT_EQ(rate.history.size(), static_cast<std::size_t>(cycles));
+            EXPECT_EQ(rate.priceText, want.priceText);
+            EXPECT_EQ(rate.changeText, want.changeText);
+            EXPECT_EQ(rate.openText, want.openText);
+            EXPECT_EQ(rate.highText, want.highText);
+            EXPECT_EQ(rate.lowText, want.lowText);
+            EXPECT_EQ(rate.rises, want.rises);
+            EXPECT_EQ(rate.falls, want.falls);
+        }
+    }
+}
+
 TEST(FeedEndToEnd, StopsCleanlyWithClientsConnected)
 {
     SocketLibrary sockets;
@@ -119,6 +183,7 @@ TEST(FeedEndToEnd, BadCommandLinesAreRefusedWithExitCode2)
         {{"--bind", "example.org"}, 2, "", "--bind"},
         {{"--colour"}, 2, "", "unknown option '--colour'"},
         {{"--seed"}, 2, "", "needs a value"},
+        {{"--format", "xml"}, 2, "", "--format wants list, json or ecb"},
         {{"--help"}, 0, "usage: quillbrae-feed", ""},
     };
     for (const CommandCase& test : cases) {

@@ -1,11 +1,16 @@
 // The generated rate list, read back through the widget's own decoder.
+#include "rates/DecodeRates.h"
+#include "rates/DocumentQuotes.h"
+#include "rates/EcbRateDecoder.h"
 #include "rates/FXRate.h"
+#include "rates/JsonRateDecoder.h"
 #include "rates/RateListDecoder.h"
 #include "tests/support/TextHelpers.h"
 #include "tools/feed/RateFeed.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -155,4 +160,86 @@ TEST(FeedList, PairCountOutsideTheCatalogueIsRefused)
         codes.insert(pair.code);
     }
     EXPECT_EQ(codes.size(), RateFeed::Catalogue().size()) << "codes are unique";
+}
+
+// The rates documents: the same walk, quoted as the euro's rates.
+TEST(FeedDocuments, JsonAndEcbCarryTheEurosRatesOfTheWalk)
+{
+    struct Served {
+        std::size_t pairs;
+        std::vector<std::string> codes;
+    } const served[] = {
+        {1, {"EURUSD"}},
+        {3, {"EURUSD", "EURJPY", "EURGBP"}},
+        {20, {"EURUSD", "EURJPY", "EURGBP", "EURCHF", "EURAUD", "EURCAD", "EURNZD"}},
+    };
+    for (const Served& s : served) {
+        SCOPED_TRACE(std::to_string(s.pairs) + " pairs");
+        RateFeed feed(11, s.pairs);
+        for (int step = 0; step < 3; ++step) {
+            const std::string json = feed.Current(RateFeed::Format::Json);
+            const std::string ecb = feed.Current(RateFeed::Format::Ecb);
+            EXPECT_EQ(json.rfind("{\"amount\":1.0,\"base\":\"EUR\",\"date\":\"", 0), 0u) << json;
+            EXPECT_NE(ecb.find("<gesmes:Envelope"), std::string::npos);
+            EXPECT_NE(ecb.find("<Cube time='"), std::string::npos);
+            RateDocument fromJson, fromEcb;
+            std::string failure;
+            ASSERT_TRUE(DecodeJsonRates(json, fromJson, failure)) << failure << "\n" << json;
+            ASSERT_TRUE(DecodeEcbRates(ecb, fromEcb, failure)) << failure << "\n" << ecb;
+            EXPECT_EQ(fromJson.date, fromEcb.date);
+            EXPECT_EQ(fromJson.date.size(), 10u);
+            ASSERT_EQ(fromJson.rates.size(), s.codes.size());
+            ASSERT_EQ(fromEcb.rates.size(), s.codes.size());
+            const std::vector<std::pair<std::string, double>> euro = feed.EuroRates();
+            for (std::size_t i = 0; i < s.codes.size(); ++i) {
+                SCOPED_TRACE(s.codes[i]);
+                EXPECT_EQ(fromJson.rates[i].code, s.codes[i]);
+                EXPECT_EQ(fromEcb.rates[i].code, s.codes[i]);
+                EXPECT_EQ(fromJson.rates[i].value, fromEcb.rates[i].value);
+                // Four decimals below 10, two above, as the ECB writes them.
+                const std::string& text = fromEcb.rates[i].priceText;
+                EXPECT_EQ(text.size() - text.find('.') - 1, fromEcb.rates[i].value < 10 ? 4u : 2u) << text;
+                EXPECT_NEAR(fromEcb.rates[i].value, euro[i].second,
+                            fromEcb.rates[i].value < 10 ? 0.00005 : 0.005);
+            }
+            // EUR/USD is the list's own first price (its bid).
+            const std::vector<RateQuote> list = DecodeRateList(feed.CurrentList());
+            EXPECT_NEAR(fromJson.rates[0].value, ReadRateNumber(list[0].priceText.substr(0, 6)), 0.00016);
+            feed.Next(RateFeed::Format::Json);
+        }
+    }
+}
+
+TEST(FeedDocuments, TheDocumentWalkMovesBothWaysWithinItsLimits)
+{
+    RateFeed feed(2025, RateFeed::Catalogue().size());
+    std::vector<FXRate> records;
+    int moved = 0;
+    std::string previous;
+    for (int n = 0; n < 500; ++n) {
+        const std::string body = feed.Next(n % 2 ? RateFeed::Format::Json : RateFeed::Format::Ecb);
+        const DecodedRates decoded = DecodeRates(body, RateFormat::Auto);
+        ASSERT_TRUE(decoded.failure.empty()) << decoded.failure;
+        const std::vector<RateQuote> quotes = QuotesFromDocument(decoded.document, records);
+        if (records.empty()) {
+            for (const RateQuote& quote : quotes)
+                records.emplace_back(quote);
+        } else {
+            ASSERT_EQ(quotes.size(), records.size());
+            for (std::size_t i = 0; i < quotes.size(); ++i)
+                records[i].ApplyQuote(quotes[i]);
+        }
+        moved += records[0].priceText != previous;
+        previous = records[0].priceText;
+    }
+    EXPECT_GT(moved, 250) << "most downloads move EUR/USD";
+    for (const FXRate& record : records) {
+        SCOPED_TRACE(record.code);
+        EXPECT_GT(record.rises, 20);
+        EXPECT_GT(record.falls, 20);
+        // From the first price seen: each of the two pairs behind a rate
+        // moves at most twice its limit from there.
+        for (const FXRate::TimeRate& sample : record.history)
+            ASSERT_LE(std::abs(sample.value), 4 * RateFeed::kChangeLimitPercent + 0.1);
+    }
 }

@@ -290,3 +290,56 @@ TEST(FeedOptions, ReadsGoodCommandLinesAndRefusesBadOnes)
         EXPECT_EQ(options.help, test.help);
     }
 }
+
+TEST(FeedOptions, FormatChoosesTheShapeOfTheList)
+{
+    struct FormatCase {
+        std::vector<std::string> arguments;
+        bool ok;
+        RateFeed::Format format;
+    } const cases[] = {
+        {{}, true, RateFeed::Format::List},
+        {{"--format", "list"}, true, RateFeed::Format::List},
+        {{"--format=json"}, true, RateFeed::Format::Json},
+        {{"--format", "ecb", "--pairs", "3"}, true, RateFeed::Format::Ecb},
+        {{"--format", "xml"}, false, RateFeed::Format::List},
+        {{"--format", "JSON"}, false, RateFeed::Format::List},
+        {{"--format"}, false, RateFeed::Format::List},
+    };
+    for (const FormatCase& test : cases) {
+        FeedOptions options;
+        std::string error;
+        ASSERT_EQ(ParseFeedOptions(test.arguments, options, error), test.ok) << error;
+        if (test.ok) {
+            EXPECT_EQ(options.format, test.format);
+        } else {
+            EXPECT_NE(error.find("--format"), std::string::npos) << error;
+        }
+    }
+    EXPECT_NE(FeedUsage().find("--format"), std::string::npos);
+}
+
+TEST(FeedService, ServesItsFormatWithItsContentType)
+{
+    struct TypeCase {
+        RateFeed::Format format;
+        const char* contentType;
+    } const cases[] = {{RateFeed::Format::List, "text/plain"},
+                       {RateFeed::Format::Json, "application/json"},
+                       {RateFeed::Format::Ecb, "text/xml"}};
+    for (const TypeCase& test : cases) {
+        SCOPED_TRACE(test.contentType);
+        FeedService service(8, 5, test.format);
+        RateFeed replica(8, 5);
+        FeedRequest request;
+        request.method = "HEAD";
+        request.target = "/rate/neo/rate.asp";
+        const std::string head = service.Respond(request).bytes;
+        EXPECT_NE(head.find(std::string("\r\nContent-Type: ") + test.contentType), std::string::npos) << head;
+        EXPECT_NE(head.find("\r\nContent-Length: " + std::to_string(replica.Current(test.format).size())),
+                  std::string::npos);
+        request.method = "GET";
+        const std::string bytes = service.Respond(request).bytes;
+        EXPECT_EQ(bytes.substr(bytes.find("\r\n\r\n") + 4), replica.Next(test.format));
+    }
+}

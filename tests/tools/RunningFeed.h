@@ -15,8 +15,9 @@
 // running (SocketLibrary) for its whole life.
 class RunningFeed {
 public:
-    explicit RunningFeed(FeedServer::Limits limits = FeedServer::Limits(), uint64_t seed = 3, std::size_t pairs = 20)
-        : service(seed, pairs), server(service, limits)
+    explicit RunningFeed(FeedServer::Limits limits = FeedServer::Limits(), uint64_t seed = 3,
+                         std::size_t pairs = 20, RateFeed::Format format = RateFeed::Format::List)
+        : service(seed, pairs, format), server(service, limits)
     {
         listening = server.Listen("127.0.0.1", 0);
         if (listening) {

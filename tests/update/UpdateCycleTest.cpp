@@ -1,6 +1,7 @@
 // Whole update cycles against scripted servers on loopback.
 #include "http/SocketLibrary.h"
 #include "update/UpdateRates.h"
+#include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
@@ -209,4 +210,29 @@ TEST_F(UpdateCycle, TheStopFlagEndsTheCycleWithoutFurtherRequests)
     cycle.join();
     EXPECT_EQ(server.Connections(), 1u) << "no probe or request after the stop";
     EXPECT_TRUE(rates.Lock()->empty());
+}
+
+TEST_F(UpdateCycle, EachShapeOfPageMakesItsRowsAndABrokenPageKeepsThem)
+{
+    for (const SampleRatePage& page : SampleRatePages()) {
+        SCOPED_TRACE(page.name);
+        SharedRates shared;
+        ScriptedServer server;
+        ASSERT_TRUE(server.Listening());
+        ExpectCycle(server, Response(200, page.body));
+        UpdateRates(shared, server.Url(kPath));
+        std::vector<std::string> rows;
+        for (const FXRate& rate : *shared.Lock())
+            rows.push_back(rate.code + " " + rate.priceText + " " + rate.changeText);
+        EXPECT_EQ(rows, page.rows);
+
+        // Pages that are no rate list of any shape change nothing.
+        for (const std::string& broken : {page.body.substr(0, page.body.size() / 2),
+                                          std::string("<html><body>Service unavailable</body></html>"),
+                                          std::string("{\"error\":\"quota exceeded\"}")}) {
+            ExpectCycle(server, Response(200, broken));
+            UpdateRates(shared, server.Url(kPath));
+        }
+        EXPECT_EQ(Samples(shared), page.rows.size());
+    }
 }

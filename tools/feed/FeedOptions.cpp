@@ -41,7 +41,7 @@ bool IsDottedIPv4(const std::string& text)
 
 std::string FeedUsage()
 {
-    return "usage: quillbrae-feed [--port N] [--bind ADDR] [--seed N] [--pairs N] [--help]\n"
+    return "usage: quillbrae-feed [--port N] [--bind ADDR] [--seed N] [--pairs N] [--format F] [--help]\n"
            "Serves a moving rate list at http://ADDR:N/rate/neo/rate.asp over HTTP/1.1.\n"
            "  --port N     TCP port, 0 for any free one (default 8080)\n"
            "  --bind ADDR  dotted IPv4 address to listen on (default 127.0.0.1)\n"
@@ -50,6 +50,8 @@ std::string FeedUsage()
            std::to_string(RateFeed::Catalogue().size()) +
            " (default " + std::to_string(RateFeed::Catalogue().size()) +
            ")\n"
+           "  --format F   list (the comma-separated list, default), json (the euro's\n"
+           "               rates as Frankfurter's /v1/latest) or ecb (eurofxref-daily.xml)\n"
            "  --help       this text\n"
            "Stops on Ctrl-C or SIGTERM.\n";
 }
@@ -70,7 +72,8 @@ bool ParseFeedOptions(const std::vector<std::string>& arguments, FeedOptions& op
             options.help = true;
             continue;
         }
-        if (name != "--port" && name != "--bind" && name != "--seed" && name != "--pairs") {
+        if (name != "--port" && name != "--bind" && name != "--seed" && name != "--pairs" &&
+            name != "--format") {
             error = "unknown option '" + arguments[i] + "'";
             return false;
         }
@@ -100,6 +103,17 @@ bool ParseFeedOptions(const std::vector<std::string>& arguments, FeedOptions& op
                 return false;
             }
             options.seed = number;
+        } else if (name == "--format") {
+            if (value == "list")
+                options.format = RateFeed::Format::List;
+            else if (value == "json")
+                options.format = RateFeed::Format::Json;
+            else if (value == "ecb")
+                options.format = RateFeed::Format::Ecb;
+            else {
+                error = "--format wants list, json or ecb, not '" + value + "'";
+                return false;
+            }
         } else {
             const uint64_t most = RateFeed::Catalogue().size();
             if (!ParseNumber(value, most, number) || number == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "base/Names.h"
+#include "tools/feed/RateFeed.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@ struct FeedOptions {
     std::string bind = "127.0.0.1";
     uint64_t seed = 1;
     std::size_t pairs = 20;
+    RateFeed::Format format = RateFeed::Format::List;
     bool help = false;
 };
 

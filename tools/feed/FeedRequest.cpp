@@ -238,7 +238,7 @@ const char* ReasonPhrase(int status)
 }
 
 std::string ComposeResponse(int status, const std::string& body, bool headOnly, bool keepAlive,
-                            const std::string& extraHeaders)
+                            const std::string& extraHeaders, const char* contentType)
 {
     std::string response;
     response.reserve(160 + extraHeaders.size() + (headOnly ? 0 : body.size()));
@@ -246,7 +246,9 @@ std::string ComposeResponse(int status, const std::string& body, bool headOnly, 
     response += std::to_string(status);
     response += ' ';
     response += ReasonPhrase(status);
-    response += "\r\nContent-Type: text/plain; charset=us-ascii\r\nContent-Length: ";
+    response += "\r\nContent-Type: ";
+    response += contentType;
+    response += "\r\nContent-Length: ";
     response += std::to_string(body.size());
     response += "\r\nCache-Control: no-store\r\nConnection: ";
     response += keepAlive ? "keep-alive" : "close";

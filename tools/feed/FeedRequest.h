@@ -33,12 +33,15 @@ RequestParse ParseRequest(const char* data, std::size_t size, FeedRequest& reque
 // any query are dropped ("http://h/a?b" and "/a?b" both give "/a").
 std::string RequestPath(const std::string& target);
 
+inline constexpr const char* kListContentType = "text/plain; charset=us-ascii";
+
 // A whole response: status line, Content-Type, Content-Length (always, also
 // for HEAD, where it gives the length of the body that GET would send),
 // Cache-Control, Connection, any `extraHeaders` (complete lines with CR LF),
 // the empty line, then the body unless `headOnly`.
 std::string ComposeResponse(int status, const std::string& body, bool headOnly, bool keepAlive,
-                            const std::string& extraHeaders = std::string());
+                            const std::string& extraHeaders = std::string(),
+                            const char* contentType = kListContentType);
 
 // The reason phrase the feed sends with a status.
 const char* ReasonPhrase(int status);

@@ -15,9 +15,12 @@ FeedService::Answer FeedService::Respond(const FeedRequest& request)
     std::string list;
     {
         std::lock_guard<std::mutex> hold(mutex);
-        list = head ? feed.CurrentList() : feed.NextList();
+        list = head ? feed.Current(format) : feed.Next(format);
     }
-    return {ComposeResponse(200, list, head, keepOpen), keepOpen};
+    const char* type = format == RateFeed::Format::Json  ? "application/json"
+                       : format == RateFeed::Format::Ecb ? "text/xml; charset=UTF-8"
+                                                         : kListContentType;
+    return {ComposeResponse(200, list, head, keepOpen, std::string(), type), keepOpen};
 }
 
 FeedService::Answer FeedService::Reject(int status)

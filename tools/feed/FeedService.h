@@ -19,7 +19,10 @@ public:
         bool keepOpen;  // false: close the connection after sending it
     };
 
-    FeedService(uint64_t seed, std::size_t pairs) : feed(seed, pairs) {}
+    FeedService(uint64_t seed, std::size_t pairs, RateFeed::Format shape = RateFeed::Format::List)
+        : feed(seed, pairs), format(shape)
+    {
+    }
 
     Answer Respond(const FeedRequest& request);
 
@@ -33,4 +36,5 @@ public:
 private:
     mutable std::mutex mutex;
     RateFeed feed;  // guarded by mutex
+    const RateFeed::Format format;
 };

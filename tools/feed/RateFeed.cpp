@@ -1,8 +1,11 @@
 #include "tools/feed/RateFeed.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <ratio>
 #include <stdexcept>
 
 namespace {
@@ -39,6 +42,36 @@ std::string FormatScaled(int64_t units, int decimals)
         text.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
         text += fraction;
     }
+    return text;
+}
+
+// A rate as the ECB writes it: four decimals below 10, two above.
+std::string RateText(double rate)
+{
+    const int decimals = rate < 10.0 ? 4 : 2;
+    return FormatScaled(std::llround(rate * static_cast<double>(PowerOfTen(decimals))), decimals);
+}
+
+// Today's date in UTC as YYYY-MM-DD, from the days since 1970 (the civil
+// calendar worked out by hand: gmtime is neither thread-safe nor the same
+// call on both platforms).
+std::string Today()
+{
+    using Days = std::chrono::duration<int64_t, std::ratio<86400>>;
+    const int64_t days =
+        std::chrono::duration_cast<Days>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[48];
+    std::snprintf(text, sizeof(text), "%04d-%02d-%02d", static_cast<int>(year), static_cast<int>(month),
+                  static_cast<int>(day));
     return text;
 }
 
@@ -159,4 +192,89 @@ std::string RateFeed::NextList()
         Step(state);
     ++serial;
     return CurrentList();
+}
+
+std::vector<std::pair<std::string, double>> RateFeed::EuroRates() const
+{
+    // Every currency of the served pairs but the euro, in order of first
+    // appearance. EUR/USD is the catalogue's first pair, so it is always
+    // served, and every other currency's pair with the dollar comes before
+    // any cross that uses it.
+    std::vector<std::string> currencies;
+    for (const PairState& state : states) {
+        for (int side = 0; side < 2; ++side) {
+            const std::string currency(state.pair->code + side * 3, 3);
+            const bool known = std::find(currencies.begin(), currencies.end(), currency) != currencies.end();
+            if (currency != "EUR" && !known)
+                currencies.push_back(currency);
+        }
+    }
+    const double euroInDollars = states.front().price;
+    std::vector<std::pair<std::string, double>> rates;
+    for (const std::string& currency : currencies) {
+        if (currency == "USD") {
+            rates.emplace_back(currency, euroInDollars);
+            continue;
+        }
+        for (const PairState& state : states) {
+            const std::string code = state.pair->code;
+            if (code == "USD" + currency) {
+                rates.emplace_back(currency, euroInDollars * state.price);
+                break;
+            }
+            if (code == currency + "USD") {
+                rates.emplace_back(currency, euroInDollars / state.price);
+                break;
+            }
+        }
+    }
+    return rates;
+}
+
+std::string RateFeed::JsonDocument() const
+{
+    std::string out = "{\"amount\":1.0,\"base\":\"EUR\",\"date\":\"" + Today() + "\",\"rates\":{";
+    bool first = true;
+    for (const auto& [currency, rate] : EuroRates()) {
+        out += first ? "\"" : ",\"";
+        out += currency + "\":" + RateText(rate);
+        first = false;
+    }
+    return out + "}}";
+}
+
+std::string RateFeed::EcbDocument() const
+{
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<gesmes:Envelope xmlns:gesmes=\"http://www.gesmes.org/xml/2002-08-01\" "
+                      "xmlns=\"http://www.ecb.int/vocabulary/2002-08-01/eurofxref\">\n"
+                      "\t<gesmes:subject>Reference rates</gesmes:subject>\n"
+                      "\t<gesmes:Sender>\n"
+                      "\t\t<gesmes:name>European Central Bank</gesmes:name>\n"
+                      "\t</gesmes:Sender>\n"
+                      "\t<Cube>\n\t\t<Cube time='" +
+                      Today() + "'>\n";
+    for (const auto& [currency, rate] : EuroRates())
+        out += "\t\t\t<Cube currency='" + currency + "' rate='" + RateText(rate) + "'/>\n";
+    return out + "\t\t</Cube>\n\t</Cube>\n</gesmes:Envelope>\n";
+}
+
+std::string RateFeed::Current(Format format) const
+{
+    switch (format) {
+    case Format::Json:
+        return JsonDocument();
+    case Format::Ecb:
+        return EcbDocument();
+    default:
+        return CurrentList();
+    }
+}
+
+std::string RateFeed::Next(Format format)
+{
+    for (PairState& state : states)
+        Step(state);
+    ++serial;
+    return Current(format);
 }

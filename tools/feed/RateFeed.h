@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The rate list that the local feed serves: a fixed catalogue of currency
@@ -41,6 +42,14 @@ public:
 
     static constexpr double kChangeLimitPercent = 0.6;
 
+    // The shapes the feed serves the walk in. A rates document (JSON in
+    // Frankfurter's /v1/latest shape, or the ECB's eurofxref-daily.xml)
+    // quotes the euro against every other currency of the served pairs,
+    // each rate derived from the walk: EUR/USD directly, the others through
+    // their pair with the dollar. Rates have four decimals below 10 and two
+    // above, as the ECB writes them.
+    enum class Format { List, Json, Ecb };
+
     // The catalogue: majors first, then crosses.
     static const std::vector<Pair>& Catalogue();
 
@@ -52,6 +61,14 @@ public:
 
     // Moves every price one step of the walk, then returns the new list.
     std::string NextList();
+
+    // The same in any shape; CurrentList and NextList are Format::List.
+    std::string Current(Format format) const;
+    std::string Next(Format format);
+
+    // The euro's rate against each currency of the served pairs, in order of
+    // first appearance: {"USD", 1.0855}, ...
+    std::vector<std::pair<std::string, double>> EuroRates() const;
 
     std::size_t PairCount() const { return states.size(); }
     uint64_t Serial() const { return serial; }
@@ -68,6 +85,8 @@ private:
     double Gaussian();  // about N(0, 1)
     void Step(PairState& state);
     static void AppendGroup(std::string& out, const PairState& state, uint64_t serial);
+    std::string JsonDocument() const;
+    std::string EcbDocument() const;
 
     uint64_t randomState;
     uint64_t serial = 0;

@@ -31,7 +31,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quillbrae-feed: Windows Sockets could not be started\n");
         return 1;
     }
-    FeedService service(options.seed, options.pairs);
+    FeedService service(options.seed, options.pairs, options.format);
     FeedServer server(service);
     if (!server.Listen(options.bind, options.port)) {
         std::fprintf(stderr, "quillbrae-feed: cannot listen on %s:%u\n", options.bind.c_str(),

@@ -1,0 +1,22 @@
+#pragma once
+#include "rates/FXRate.h"
+#include "rates/RateDocument.h"
+#include "rates/RateQuote.h"
+
+#include <string>
+#include <vector>
+
+// Turns the rates of a document into quotes that merge like the list's.
+// A document carries only prices, so the rest comes from what this run has
+// seen, which the records already hold: the opening figure is the first
+// price of the pair (the record's openText, or this price for a pair with
+// no record yet), high and low are the extremes of the record's texts and
+// this price, and the change figure is the percent change of this price
+// from the opening figure (PercentChangeText). A pair's record is the first
+// one with its code, as the merge finds it.
+std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records);
+
+// The percent change from `open` to `price`, rounded to two decimals, with
+// its sign: "+0.12", "-0.05", "+0.00". Beyond +-10^13 percent it stays at
+// that bound rather than print an unbounded number.
+std::string PercentChangeText(double price, double open);
