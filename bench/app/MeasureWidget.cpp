@@ -10,33 +10,40 @@
 //
 //   measure_widget.exe [IDLE_SECONDS]   (default 60)
 #include "app/Quillbrae.h"
+#include "base/Names.h"
 #include "http/SocketLibrary.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LocalFeed.h"
+#include "tests/support/MessageWait.h"
+#include "tests/support/ProcessWindow.h"
+#include "tests/support/SettingsFile.h"
+#include "tests/support/WinePath.h"
 
 #include <psapi.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-const std::string WidgetExe = NativePath(QB_WIDGET_EXE);
-const std::string FeedExe = NativePath(QB_FEED_EXE);
-const std::string TrivialExe = NativePath(QB_TRIVIAL_EXE);
-const std::string Folder = NativePath(QB_WORK_DIR);
+using namespace std::chrono_literals;
 
-template <typename Condition>
-bool Await(Condition done, double limitMs)
+const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
+const std::string Folder = WinePath(QB_WORK_DIR);
+
+// Milliseconds on a steady clock, for measuring.
+double NowMs()
 {
-    double start = NowMs();
-    while (!done()) {
-        if (NowMs() - start > limitMs)
-            return false;
-        // An outside process cannot signal us; look again shortly.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A pause during which this thread's windows stay responsive.
+void Pause(std::chrono::milliseconds length)
+{
+    PumpUntil([] { return false; }, length);
 }
 
 double ProcessCpuMs(HANDLE process)
@@ -77,14 +84,14 @@ bool ScreenShowsSelection(HWND pane)
 double TrivialExitMs()
 {
     ChildProcess trivial;
-    if (!trivial.Start("\"" + TrivialExe + "\"", Folder, ""))
+    if (!trivial.Start(QB_TRIVIAL_EXE, {}, Folder))
         return -1;
     HWND window = nullptr;
-    if (!Await([&] { return (window = FindProcessWindow(trivial.Id(), "TrivialFrame", true)) != nullptr; }, 30000))
+    if (!PumpUntil([&] { return (window = FindProcessWindow(trivial.Id(), "TrivialFrame", true)) != nullptr; }, 30s))
         return -1;
     double start = NowMs();
-    PostMessageA(window, WM_COMMAND, 11, 0);
-    trivial.WaitExit(20000);
+    PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
+    trivial.WaitExit(20s);
     return NowMs() - start;
 }
 
@@ -93,17 +100,17 @@ void MeasureInProcessCycles(const std::string& url)
     // The application object here, its pause between updates taken out:
     // 1,000 cycles against the feed in a few seconds instead of hours.
     std::string ini = SettingsFilePath();
-    WritePrivateProfileStringA("Quillbrae", "RateUrl", url.c_str(), ini.c_str());
+    WriteSetting(ini, "Quillbrae", "RateUrl", url.c_str());
     Quillbrae widget;
     widget.Create();
 
     // The worker between two updates: its own processor time, free of what
     // Wine spends on every process.
-    Await([&] { return !widget.ratePane.rates.Lock()->empty(); }, 30000);
+    PumpUntil([&] { return !widget.ratePane.rates.Lock()->empty(); }, 30s);
     FILETIME created, ended, kernel0, user0, kernel1, user1;
     GetThreadTimes(widget.runHandle.Get(), &created, &ended, &kernel0, &user0);
     double idleStart = NowMs();
-    Await([] { return false; }, 10000);
+    Pause(10s);
     GetThreadTimes(widget.runHandle.Get(), &created, &ended, &kernel1, &user1);
     auto ticks = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
     double workerMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
@@ -113,13 +120,13 @@ void MeasureInProcessCycles(const std::string& url)
     double before = PrivateMiB(GetCurrentProcess());
     double start = NowMs();
     size_t samples = 0;
-    Await(
+    PumpUntil(
         [&] {
             auto records = widget.ratePane.rates.Lock();
             samples = records->empty() ? 0 : records->front().history.size();
             return samples >= 1000;
         },
-        600000);
+        600s);
     double ms = NowMs() - start;
     double after = PrivateMiB(GetCurrentProcess());
     size_t pairs = widget.ratePane.rates.Lock()->size();
@@ -127,7 +134,7 @@ void MeasureInProcessCycles(const std::string& url)
                 "first cycle, %.2f MiB after %zu cycles\n",
                 samples, pairs, ms / 1000.0, ms / static_cast<double>(samples), before, after, samples);
     widget.OnCommand(Quillbrae::ExitCommand, 0);
-    Await([&] { return !IsWindow(widget.window); }, 20000);
+    PumpUntil([&] { return !IsWindow(widget.window); }, 20s);
     DeleteFileA(ini.c_str());
 }
 
@@ -139,55 +146,49 @@ int main(int argc, char** argv)
     SocketLibrary sockets;
     CreateDirectoryA(Folder.c_str(), nullptr);
 
-    ChildProcess feed;
-    std::string feedOut = Folder + "\\feed.out";
-    if (!feed.Start("\"" + FeedExe + "\" --port 0", Folder, feedOut) ||
-        !Await([&] { return ReadSharedFile(feedOut).find("listening on") != std::string::npos; }, 30000)) {
+    LocalFeed feed({"--port", "0"}, Folder);
+    if (feed.WaitListening(30s) == 0) {
         std::fprintf(stderr, "the feed did not start\n");
         return 1;
     }
-    std::string text = ReadSharedFile(feedOut);
-    std::string port = text.substr(text.find(':', text.find("listening on")) + 1);
-    port = port.substr(0, port.find_first_not_of("0123456789"));
-    std::string url = "http://127.0.0.1:" + port + "/rate/neo/rate.asp";
+    std::string url = feed.Url();
 
     std::string exe = Folder + "\\quillbrae.exe";
     std::string ini = Folder + "\\quillbrae.ini";
     CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
     DeleteFileA(ini.c_str());
-    WritePrivateProfileStringA("Quillbrae", "RateUrl", url.c_str(), ini.c_str());
+    WriteSetting(ini, "Quillbrae", "RateUrl", url.c_str());
     // One update at start, the next after the idle minute.
-    WritePrivateProfileStringA("Quillbrae", "UpdateTimer", std::to_string((idleSeconds + 30) * 1000).c_str(),
-                               ini.c_str());
-    WritePrivateProfileStringA("Window", "MainLeft", "600", ini.c_str());
-    WritePrivateProfileStringA("Window", "MainTop", "500", ini.c_str());
+    WriteSetting(ini, "Quillbrae", "UpdateTimer", std::to_string((idleSeconds + 30) * 1000).c_str());
+    WriteSetting(ini, "Window", "MainLeft", "600");
+    WriteSetting(ini, "Window", "MainTop", "500");
 
     ChildProcess widget;
     double started = NowMs();
-    if (!widget.Start("\"" + exe + "\"", Folder, Folder + "\\quillbrae.out")) {
+    if (!widget.Start(exe, {}, Folder)) {
         std::fprintf(stderr, "the widget did not start\n");
         return 1;
     }
     HWND window = nullptr;
-    Await([&] { return (window = FindProcessWindow(widget.Id(), "MainFrame", true)) != nullptr; }, 30000);
+    PumpUntil([&] { return (window = FindProcessWindow(widget.Id(), names::kMainWindowClass, true)) != nullptr; }, 30s);
     double shown = NowMs() - started;
     HWND pane = FindWindowExA(window, nullptr, "BaseWindowPane", nullptr);
-    bool painted = Await([&] { return ScreenShowsSelection(pane); }, 30000);
+    bool painted = PumpUntil([&] { return ScreenShowsSelection(pane); }, 30s);
     double firstRates = NowMs() - started;
     std::printf("start: window shown after %.0f ms, first rates painted after %.0f ms%s\n", shown, firstRates,
                 painted ? "" : " (NOT SEEN)");
-    std::printf("private memory after start: %.2f MiB\n", PrivateMiB(widget.Handle()));
+    std::printf("private memory after start: %.2f MiB\n", PrivateMiB(widget.NativeHandle()));
 
     // A trivial window program idles beside it: what Wine itself costs.
     ChildProcess idler;
-    idler.Start("\"" + TrivialExe + "\"", Folder, "");
-    Await([&] { return FindProcessWindow(idler.Id(), "TrivialFrame", true) != nullptr; }, 30000);
-    double cpuBefore = ProcessCpuMs(widget.Handle());
-    double idlerBefore = ProcessCpuMs(idler.Handle());
+    idler.Start(QB_TRIVIAL_EXE, {}, Folder);
+    PumpUntil([&] { return FindProcessWindow(idler.Id(), "TrivialFrame", true) != nullptr; }, 30s);
+    double cpuBefore = ProcessCpuMs(widget.NativeHandle());
+    double idlerBefore = ProcessCpuMs(idler.NativeHandle());
     double wallBefore = NowMs();
-    Await([] { return false; }, idleSeconds * 1000.0);
-    double cpu = ProcessCpuMs(widget.Handle()) - cpuBefore;
-    double idlerCpu = ProcessCpuMs(idler.Handle()) - idlerBefore;
+    Pause(std::chrono::seconds(idleSeconds));
+    double cpu = ProcessCpuMs(widget.NativeHandle()) - cpuBefore;
+    double idlerCpu = ProcessCpuMs(idler.NativeHandle()) - idlerBefore;
     double wall = NowMs() - wallBefore;
     std::printf("idle: widget %.0f ms of processor time in %.1f s (%.4f %% of a core); trivial window program "
                 "%.0f ms (%.4f %%)\n",
@@ -196,9 +197,9 @@ int main(int argc, char** argv)
 
     double trivial = TrivialExitMs();
     double exitStart = NowMs();
-    PostMessageA(window, WM_COMMAND, 11, 0);
-    widget.WaitExit(20000);
-    std::printf("exit: widget %.0f ms (code %lu), trivial window program %.0f ms\n", NowMs() - exitStart,
+    PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
+    widget.WaitExit(20s);
+    std::printf("exit: widget %.0f ms (code %d), trivial window program %.0f ms\n", NowMs() - exitStart,
                 widget.ExitCode(), trivial);
 
     MeasureInProcessCycles(url);

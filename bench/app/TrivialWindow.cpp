@@ -2,11 +2,13 @@
 // The end-to-end tests time its exit next to the widget's, because under Wine
 // every process takes a while to end after its last window closes and only
 // the difference says anything about the widget.
+#include "base/Names.h"
+
 #include <windows.h>
 
 static LRESULT CALLBACK TrivialProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_COMMAND && LOWORD(wParam) == 11) {
+    if (message == WM_COMMAND && LOWORD(wParam) == names::kExitCommand) {
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         return 0;
     }

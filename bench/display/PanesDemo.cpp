@@ -2,13 +2,17 @@
 // cycles against a rate feed, with a row selected by the arrow key as a user
 // would. For looking at the result (and taking the screenshot in docs/):
 //
-//   display-panes-demo URL [CYCLES] [READY-FILE]
+//   display-panes-demo URL|PORT [CYCLES] [READY-FILE]
 //
-// After CYCLES update cycles (default 60) the demo writes READY-FILE, if
-// given, and keeps showing the panes until its window is closed.
+// A bare port number stands for the rate page of a feed on loopback. After
+// CYCLES update cycles (default 60) the demo writes READY-FILE, if given (a
+// Unix path is taken as Wine's), and keeps showing the panes until its
+// window is closed.
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "http/SocketLibrary.h"
+#include "tests/support/LocalFeed.h"
+#include "tests/support/WinePath.h"
 #include "update/UpdateRates.h"
 
 #include <windows.h>
@@ -102,11 +106,13 @@ int main(int argc, char** argv)
     SocketLibrary sockets;
     Demo panes;
     demo = &panes;
-    panes.url = argv[1];
+    const std::string source = argv[1];
+    const bool portOnly = source.find_first_not_of("0123456789") == std::string::npos;
+    panes.url = portOnly ? LoopbackUrl(static_cast<uint16_t>(std::atoi(source.c_str()))) : source;
     if (argc > 2)
         panes.cycles = std::atoi(argv[2]);
     if (argc > 3)
-        panes.readyFile = argv[3];
+        panes.readyFile = WinePath(argv[3]);
 
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;

@@ -1,6 +1,7 @@
 // What the client costs: CPU while it waits on a silent server (it must
 // block, not poll), and the wall time of one fetch of a 20-pair rate list
 // from a loopback server, with and without the two redirect probes.
+#include "base/Names.h"
 #include "http/HttpClient.h"
 #include "http/SocketLibrary.h"
 #include "tests/support/ScriptedServer.h"
@@ -106,7 +107,7 @@ void FetchRateList(benchmark::State& state)
     StdoutSilenced quiet;  // the ContentLen lines
     for (auto _ : state) {
         HttpClient client;
-        client.Open(server.Url("/rate/neo/rate.asp"), probes);
+        client.Open(server.Url(names::kDefaultRatePath), probes);
         client.SendRequest("GET");
         std::string body = client.ReadBody();
         if (body.size() != list.size())

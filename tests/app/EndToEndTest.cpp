@@ -3,28 +3,32 @@
 // the speech stand-in's log, window messages to the "MainFrame" window, the
 // pixels on the screen, the settings file, the exit code and the time the
 // process takes to end next to that of a trivial window program.
+#include "base/Clock.h"
+#include "base/Names.h"
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LocalFeed.h"
+#include "tests/support/ProcessWindow.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/SettingsFile.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WinePath.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-const std::string WidgetExe = NativePath(QB_WIDGET_EXE);
-const std::string FeedExe = NativePath(QB_FEED_EXE);
-const std::string SpeechExe = NativePath(QB_SPEECH_EXE);
-const std::string TrivialExe = NativePath(QB_TRIVIAL_EXE);
-const std::string WorkRoot = NativePath(QB_WORK_DIR);
+const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
+const std::string WorkRoot = WinePath(QB_WORK_DIR);
 
 // Away from the middle of the screen, where the other test programs put
 // their windows, so the pixels read back are the widget's own.
@@ -48,28 +52,38 @@ uint16_t FreePort()
     return probe.LocalPort();  // closed again here; the feed takes it later
 }
 
-// The local rate feed as its own process.
-class Feed {
-public:
-    bool Start(const std::string& folder, uint16_t wanted)
-    {
-        output = folder + "\\feed.out";
-        std::string line = "\"" + FeedExe + "\" --port " + std::to_string(wanted) + " --seed 7";
-        if (!process.Start(line, folder, output))
-            return false;
-        if (!WaitUntil([&] { return ReadSharedFile(output).find("listening on") != std::string::npos; }, 20s))
-            return false;
-        std::string text = ReadSharedFile(output);
-        size_t colon = text.find(':', text.find("listening on"));
-        port = static_cast<uint16_t>(std::stoi(text.substr(colon + 1)));
-        return port != 0;
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp"; }
+// How often `needle` occurs in `text`.
+size_t CountOf(const std::string& text, const std::string& needle)
+{
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+        ++count;
+    return count;
+}
 
-    ChildProcess process;
-    std::string output;
-    uint16_t port = 0;
-};
+// The whole file, read while another process may still write it.
+std::string ReadSharedFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+// The local rate feed in the test's folder, on `port` (0: a free one).
+std::unique_ptr<LocalFeed> StartFeed(const std::string& folder, uint16_t port)
+{
+    auto feed = std::make_unique<LocalFeed>(std::vector<std::string>{"--port", std::to_string(port), "--seed", "7"},
+                                            folder);
+    return feed->WaitListening(20s) != 0 ? std::move(feed) : nullptr;
+}
 
 class Speech {
 public:
@@ -77,7 +91,7 @@ public:
     {
         log = folder + "\\voxlume.log";
         DeleteFileA(log.c_str());
-        if (!process.Start("\"" + SpeechExe + "\" \"" + log + "\"", folder, ""))
+        if (!process.Start(QB_SPEECH_EXE, {log}, folder))
             return false;
         return WaitUntil([&] { return FindProcessWindow(process.Id(), "Voxlume", false) != nullptr; }, 20s);
     }
@@ -94,19 +108,13 @@ public:
     {
         exe = folder + "\\quillbrae.exe";
         ini = folder + "\\quillbrae.ini";
-        output = folder + "\\quillbrae.out";
         CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
     }
     void Set(const char* section, const char* key, const std::string& value)
     {
-        WritePrivateProfileStringA(section, key, value.c_str(), ini.c_str());
+        WriteSetting(ini, section, key, value.c_str());
     }
-    std::string Setting(const char* section, const char* key) const
-    {
-        char text[512] = {};
-        GetPrivateProfileStringA(section, key, "<missing>", text, sizeof(text), ini.c_str());
-        return text;
-    }
+    std::string Setting(const char* section, const char* key) const { return ReadSetting(ini, section, key); }
     void PlaceAwayFromOthers()
     {
         Set("Window", "MainLeft", std::to_string(WidgetLeft));
@@ -116,22 +124,26 @@ public:
     }
     bool Start()
     {
-        if (!process.Start("\"" + exe + "\"", folder, output))
+        process = std::make_unique<ChildProcess>();
+        if (!process->Start(exe, {}, folder))
             return false;
-        return WaitUntil([&] { return (window = FindProcessWindow(process.Id(), "MainFrame", true)) != nullptr; },
-                         30s);
+        return WaitUntil(
+            [&] { return (window = FindProcessWindow(process->Id(), names::kMainWindowClass, true)) != nullptr; },
+            30s);
     }
-    size_t Downloads() const { return CountOf(ReadSharedFile(output), "ContentLen:"); }
+    // Each download reports its length on the widget's standard output.
+    size_t Downloads() const { return CountOf(process->Output(), "ContentLen:"); }
     HWND Pane(const char* className) const { return FindWindowExA(window, nullptr, className, nullptr); }
+    void Command(unsigned id) const { PostMessageA(window, WM_COMMAND, id, 0); }
 
     // Posts "&Exit" and returns the milliseconds until the process is gone.
     double Exit()
     {
-        double start = NowMs();
-        PostMessageA(window, WM_COMMAND, 11, 0);
-        if (!process.WaitExit(20000))
+        uint32_t start = ClockMilliseconds();
+        Command(names::kExitCommand);
+        if (!process->WaitExit(20s))
             return 1e9;
-        return NowMs() - start;
+        return ElapsedSince(start);
     }
 
     // Whether the rate pane shows its selection bar, which it draws only
@@ -162,8 +174,8 @@ public:
         return grey > width * 4;  // a bar, not a stray pixel
     }
 
-    std::string folder, exe, ini, output;
-    ChildProcess process;
+    std::string folder, exe, ini;
+    std::unique_ptr<ChildProcess> process;  // one for each start
     HWND window = nullptr;
 };
 
@@ -174,22 +186,22 @@ double TrivialExitMs(const std::string& folder)
     double slowest = 0;
     for (int round = 0; round < 2; ++round) {
         ChildProcess trivial;
-        if (!trivial.Start("\"" + TrivialExe + "\"", folder, ""))
+        if (!trivial.Start(QB_TRIVIAL_EXE, {}, folder))
             return -1;
         HWND window = nullptr;
         if (!WaitUntil([&] { return (window = FindProcessWindow(trivial.Id(), "TrivialFrame", true)) != nullptr; },
                        30s))
             return -1;
-        double start = NowMs();
-        PostMessageA(window, WM_COMMAND, 11, 0);
-        if (!trivial.WaitExit(20000))
+        uint32_t start = ClockMilliseconds();
+        PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
+        if (!trivial.WaitExit(20s))
             return -1;
-        slowest = std::max(slowest, NowMs() - start);
+        slowest = std::max(slowest, static_cast<double>(ElapsedSince(start)));
     }
     return slowest;
 }
 
-bool MenuOpen(DWORD process) { return FindProcessWindow(process, "#32768", true) != nullptr; }
+bool MenuOpen(unsigned long process) { return FindProcessWindow(process, "#32768", true) != nullptr; }
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -199,15 +211,15 @@ protected:
 TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
 {
     std::string folder = TestFolder();
-    Feed feed;
-    ASSERT_TRUE(feed.Start(folder, 0));
+    std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
+    ASSERT_NE(feed, nullptr);
     Speech speech;
     ASSERT_TRUE(speech.Start(folder));
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed.Url());
+    widget.Set("Quillbrae", "RateUrl", feed->Url());
     widget.Set("Quillbrae", "UpdateTimer", "10000");
     widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
@@ -222,10 +234,9 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     // The first cycle fills the list, and each download reports its length.
     ASSERT_TRUE(WaitUntil([&] { return widget.ShowsRates(); }, 30s));
     EXPECT_GE(widget.Downloads(), 1u);
-    EXPECT_NE(ReadSharedFile(widget.output).find("ContentLen:"), std::string::npos);
 
     // Speech on: one "Speak" line per cycle with the selected pair's price.
-    PostMessageA(widget.window, WM_COMMAND, 10, 0);
+    widget.Command(names::kUseSpeechCommand);
     ASSERT_TRUE(WaitUntil([&] { return CountOf(speech.Log(), "Speak ") >= 1; }, 40s)) << speech.Log();
     size_t downloadsSpoken = widget.Downloads();
     size_t spokenBefore = CountOf(speech.Log(), "Speak ");
@@ -241,7 +252,7 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     EXPECT_NE(line.find(" - "), std::string::npos) << "a price text such as 1.0842 - 45: " << line;
 
     // Speech off: the next full cycle says nothing.
-    PostMessageA(widget.window, WM_COMMAND, 10, 0);
+    widget.Command(names::kUseSpeechCommand);
     size_t downloads = widget.Downloads();
     ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= downloads + 1; }, 30s));
     size_t spoken = CountOf(speech.Log(), "Speak ");
@@ -254,17 +265,17 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
         HWND target = widget.Pane(pane);
         ASSERT_NE(target, nullptr);
         PostMessageA(target, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
-        ASSERT_TRUE(WaitUntil([&] { return MenuOpen(widget.process.Id()); }, 10s));
-        HWND menu = FindProcessWindow(widget.process.Id(), "#32768", true);
+        ASSERT_TRUE(WaitUntil([&] { return MenuOpen(widget.process->Id()); }, 10s));
+        HWND menu = FindProcessWindow(widget.process->Id(), "#32768", true);
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !MenuOpen(widget.process.Id()); }, 10s));
-        EXPECT_TRUE(widget.process.Running());
+        ASSERT_TRUE(WaitUntil([&] { return !MenuOpen(widget.process->Id()); }, 10s));
+        EXPECT_TRUE(widget.process->Running());
     }
 
     // "&Exit": exit code 0, no slower than a trivial program by more than half a second.
     MoveWindow(widget.window, 640, 560, 500, 280, TRUE);
     double exitMs = widget.Exit();
-    EXPECT_EQ(widget.process.ExitCode(), 0u);
+    EXPECT_EQ(widget.process->ExitCode(), 0);
     EXPECT_LT(exitMs, trivialMs + 500.0) << "trivial program: " << trivialMs << " ms";
     std::printf("exit: widget %.0f ms, trivial window program %.0f ms\n", exitMs, trivialMs);
 
@@ -273,7 +284,7 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     EXPECT_EQ(widget.Setting("Window", "MainLeft"), "640");
     EXPECT_EQ(widget.Setting("Window", "MainTop"), "560");
     EXPECT_EQ(widget.Setting("Quillbrae", "UpdateTimer"), "10000");
-    EXPECT_EQ(widget.Setting("Quillbrae", "RateUrl"), feed.Url());
+    EXPECT_EQ(widget.Setting("Quillbrae", "RateUrl"), feed->Url());
 
     // The next start opens where the last one closed.
     ASSERT_TRUE(widget.Start());
@@ -284,7 +295,7 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     EXPECT_EQ(rect.right - rect.left, 500);
     EXPECT_EQ(rect.bottom - rect.top, 280);
     widget.Exit();
-    EXPECT_EQ(widget.process.ExitCode(), 0u);
+    EXPECT_EQ(widget.process->ExitCode(), 0);
 }
 
 TEST_F(EndToEnd, FeedThatComesUpLateFillsTheListAtTheNextCycle)
@@ -293,21 +304,21 @@ TEST_F(EndToEnd, FeedThatComesUpLateFillsTheListAtTheNextCycle)
     uint16_t port = FreePort();
     ASSERT_NE(port, 0);
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp");
+    widget.Set("Quillbrae", "RateUrl", LoopbackUrl(port));
     widget.Set("Quillbrae", "UpdateTimer", "10000");
     widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= 1; }, 30s)) << "the first cycle ran and failed";
     EXPECT_FALSE(widget.ShowsRates());
 
-    Feed feed;
-    ASSERT_TRUE(feed.Start(folder, port));
+    std::unique_ptr<LocalFeed> feed = StartFeed(folder, port);
+    ASSERT_NE(feed, nullptr);
     size_t failed = widget.Downloads();
     ASSERT_TRUE(WaitUntil([&] { return widget.ShowsRates(); }, 30s));
     EXPECT_LE(widget.Downloads(), failed + 1) << "filled at the first cycle after the feed came up";
 
     widget.Exit();
-    EXPECT_EQ(widget.process.ExitCode(), 0u);
+    EXPECT_EQ(widget.process->ExitCode(), 0);
 }
 
 TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
@@ -323,14 +334,14 @@ TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
     server.Expect({ScriptedServer::Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\nEURUSD,1.0842"),
                    ScriptedServer::Hold()});
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp"));
+    widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
     widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(server.WaitForRequests(3, 30s));
-    EXPECT_EQ(server.Requests().at(2).rfind("GET /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(server.Requests().at(2).rfind(std::string("GET ") + names::kDefaultRatePath + " HTTP/1.1\r\n", 0), 0u);
 
     double exitMs = widget.Exit();
-    EXPECT_EQ(widget.process.ExitCode(), 0u);
+    EXPECT_EQ(widget.process->ExitCode(), 0);
     EXPECT_LT(exitMs, trivialMs + 500.0) << "trivial program: " << trivialMs << " ms";
     std::printf("exit while stalled: widget %.0f ms, trivial window program %.0f ms\n", exitMs, trivialMs);
     EXPECT_FALSE(widget.ShowsRates());

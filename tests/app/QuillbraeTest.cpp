@@ -2,12 +2,15 @@
 // window it makes, its commands, the tray icon's return after a shell
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
+#include "base/Names.h"
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 #include "update/UpdateRates.h"
+#include "tests/support/MessageWait.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/tools/RunningFeed.h"
+#include "tests/support/SettingsFile.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -19,41 +22,10 @@
 
 namespace {
 
-// Lets the window thread's messages through until `done` holds or time runs out.
-template <typename Condition>
-bool PumpUntil(Condition done, DWORD limitMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;  // the widget's own quit; the test decides when to stop
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (done())
-            return true;
-        if (GetTickCount() - start > limitMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-std::string ReadSetting(const char* section, const char* key)
-{
-    char text[512] = {};
-    GetPrivateProfileStringA(section, key, "<missing>", text, sizeof(text), SettingsFilePath().c_str());
-    return text;
-}
+using namespace std::chrono_literals;
 
 int ScreenX(LPARAM value) { return static_cast<short>(LOWORD(value)); }
 int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
-
-void WriteSetting(const char* section, const char* key, const char* value)
-{
-    WritePrivateProfileStringA(section, key, value, SettingsFilePath().c_str());
-}
 
 class WidgetInProcess : public ::testing::Test {
 protected:
@@ -61,7 +33,8 @@ protected:
     {
         Clear();
         // Nothing listens on port 9 of loopback: every download fails at once.
-        WriteSetting("Quillbrae", "RateUrl", "http://127.0.0.1:9/rate/neo/rate.asp");
+        const std::string nowhere = std::string("http://127.0.0.1:9") + names::kDefaultRatePath;
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", nowhere.c_str());
     }
     void TearDown() override
     {
@@ -87,7 +60,7 @@ protected:
         HWND hwnd = widget->window;
         auto start = std::chrono::steady_clock::now();
         widget->OnCommand(Quillbrae::ExitCommand, 0);
-        bool closed = PumpUntil([&] { return !IsWindow(hwnd); }, 15000);
+        bool closed = PumpUntil([&] { return !IsWindow(hwnd); }, 15s);
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(closed);
         widget.reset();
@@ -110,29 +83,29 @@ TEST_F(WidgetInProcess, UpdateTimerIsReadWithItsFloorAndWrittenBack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
-        WriteSetting("Quillbrae", "UpdateTimer", c.stored);
+        WriteSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer", c.stored);
         Open();
         EXPECT_EQ(widget->updateInterval.load(), c.interval);
         Close();
-        EXPECT_EQ(ReadSetting("Quillbrae", "UpdateTimer"), std::to_string(c.interval));
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer"), std::to_string(c.interval));
     }
 }
 
 TEST_F(WidgetInProcess, RateUrlComesFromTheSettingsAndGoesBack)
 {
-    WriteSetting("Quillbrae", "RateUrl", "http://127.0.0.1:9/elsewhere.asp");
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", "http://127.0.0.1:9/elsewhere.asp");
     Open();
     EXPECT_EQ(widget->rateUrl, "http://127.0.0.1:9/elsewhere.asp");
     Close();
-    EXPECT_EQ(ReadSetting("Quillbrae", "RateUrl"), "http://127.0.0.1:9/elsewhere.asp");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "RateUrl"), "http://127.0.0.1:9/elsewhere.asp");
 
     // An empty value, or one too long to be an address, gives the built-in feed.
-    WriteSetting("Quillbrae", "RateUrl", "");
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", "");
     Open();
     EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
     Close();
     std::string huge = "http://127.0.0.1:9/" + std::string(Quillbrae::LongestRateUrl, 'x');
-    WriteSetting("Quillbrae", "RateUrl", huge.c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", huge.c_str());
     Open();
     EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
     // Closing before the first download could end must not hang either.
@@ -184,7 +157,7 @@ TEST_F(WidgetInProcess, WindowIsACaptionlessTopmostToolWindowWithTwoPanes)
 
     char name[64] = {};
     GetClassNameA(widget->window, name, sizeof(name));
-    EXPECT_STREQ(name, "MainFrame");
+    EXPECT_STREQ(name, names::kMainWindowClass);
     GetClassNameA(widget->ratePane.window, name, sizeof(name));
     EXPECT_STREQ(name, "BaseWindowPane");
     GetClassNameA(widget->chartPane.window, name, sizeof(name));
@@ -242,19 +215,8 @@ TEST_F(WidgetInProcess, DragStartsFromTheCursorOnTheScreen)
         // Take the drag request out of the queue before it is dispatched:
         // dispatched, it would start a real move loop.
         MSG msg{};
-        bool seen = false;
-        DWORD start = GetTickCount();
-        while (!seen && GetTickCount() - start < 5000) {
-            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-                continue;
-            }
-            if (msg.message == WM_NCLBUTTONDOWN && msg.hwnd == widget->window)
-                seen = true;
-            else if (msg.message != WM_QUIT)
-                DispatchMessageA(&msg);
-        }
-        ASSERT_TRUE(seen);
+        ASSERT_TRUE(PumpUntilMessage(
+            [&](const MSG& m) { return m.message == WM_NCLBUTTONDOWN && m.hwnd == widget->window; }, msg, 5s));
         EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
         EXPECT_EQ(ScreenX(msg.lParam), 300);
         EXPECT_EQ(ScreenY(msg.lParam), 400);
@@ -285,7 +247,7 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileADownloadHangs)
 {
     ScriptedServer server;
     server.SetFallback({ScriptedServer::Hold()});
-    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     ASSERT_TRUE(server.WaitForRequests(1, std::chrono::seconds(10))) << "the worker is waiting on the server";
     double ms = Close();
@@ -300,9 +262,9 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileWaitingForTheNextUpdate)
     server.Expect({ScriptedServer::Send(head)});  // the two redirect probes
     server.Expect({ScriptedServer::Send(head)});
     server.Expect({ScriptedServer::Send(head + body)});
-    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
-    ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15000));
+    ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
     EXPECT_EQ(widget->ratePane.rates.Lock()->front().code, "EURUSD");
     // The cycle is over; the worker now waits for the next one, and a stop
     // must cut that wait short.
@@ -322,11 +284,11 @@ TEST_F(WidgetInProcess, RateFormatComesFromTheSettingsAndGoesBack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
-        WriteSetting("Quillbrae", "RateFormat", c.stored);
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateFormat", c.stored);
         Open();
         EXPECT_EQ(widget->rateFormat, c.format);
         Close();
-        EXPECT_EQ(ReadSetting("Quillbrae", "RateFormat"), c.written);
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "RateFormat"), c.written);
     }
 }
 
@@ -345,8 +307,8 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
         SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " + c.setting);
         RunningFeed feed(FeedServer::Limits(), seed, pairs, c.served);
         ASSERT_TRUE(feed.Listening());
-        WriteSetting("Quillbrae", "RateUrl", feed.Url().c_str());
-        WriteSetting("Quillbrae", "RateFormat", c.setting);
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", feed.Url().c_str());
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateFormat", c.setting);
 
         // The widget's first download is the walk's first step (the
         // redirect probes are HEAD requests, which move nothing).
@@ -357,7 +319,7 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
             decoded.format == RateFormat::List ? decoded.quotes : QuotesFromDocument(decoded.document, {});
 
         Open();
-        ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15000));
+        ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
         {
             const auto records = widget->ratePane.rates.Lock();
             ASSERT_EQ(records->size(), expected.size());

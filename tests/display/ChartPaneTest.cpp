@@ -2,6 +2,7 @@
 #include "display/FXRatePane.h"
 #include "display/RateChart.h"
 #include "tests/display/DisplayTestSupport.h"
+#include "tests/support/MessageWait.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +179,7 @@ TEST(PanesWithAWorker, PaintAndInputWhileTheListIsMerged)
         ratePane.PaintContent(rateCanvas.Get(), rateCanvas.Bounds());
         chart.PaintContent(chartCanvas.Get(), chartCanvas.Bounds());
         SendMessageA(ratePane.window, WM_KEYDOWN, i % 3 == 0 ? VK_UP : VK_DOWN, 0);
-        PumpMessages();
+        PumpPending();
     }
     stop = true;
     worker.join();

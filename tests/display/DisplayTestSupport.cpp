@@ -101,15 +101,6 @@ LRESULT CALLBACK TestParent::Procedure(HWND hwnd, UINT message, WPARAM wParam, L
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
 RateQuote Quote(const std::string& code, const std::string& price, const std::string& change)
 {
     RateQuote quote;

@@ -83,7 +83,4 @@ private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// Dispatches whatever messages are waiting on this thread.
-void PumpMessages();
-
 RateQuote Quote(const std::string& code, const std::string& price, const std::string& change);

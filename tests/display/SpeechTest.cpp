@@ -1,8 +1,8 @@
 #include "display/FXRatePane.h"
 #include "display/RateSpeech.h"
 #include "tests/display/DisplayTestSupport.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Wait.h"
-#include "window/UniqueHandle.h"
 
 #include <gtest/gtest.h>
 
@@ -51,16 +51,6 @@ struct CaptureWindow {
     ~CaptureWindow() { DestroyWindow(window); }
 };
 
-std::string WindowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;  // Wine's drive for the Unix root
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 std::string TempLogPath(const char* name)
 {
     char folder[MAX_PATH] = {};
@@ -87,40 +77,21 @@ bool SpeakerRunning()
 // The stand-in speech program, started for one test and ended after it.
 class Standin {
 public:
-    explicit Standin(const std::string& arguments)
-    {
-        std::string exe = WindowsPath(VOXLUME_STANDIN);
-        std::string command = "\"" + exe + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &started)) {
-            process.Reset(started.hProcess);
-            CloseHandle(started.hThread);
-        }
-    }
+    explicit Standin(const std::vector<std::string>& arguments) { process.Start(VOXLUME_STANDIN, arguments); }
     ~Standin()
     {
-        if (!process)
+        if (!process.Started())
             return;
         if (HWND window = FindWindowA("Voxlume", nullptr))
             PostMessageA(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) {
-            TerminateProcess(process.Get(), 1);
-            WaitForSingleObject(process.Get(), 10000);
-        }
+        if (!process.WaitExit(10s))
+            process.Kill();
     }
-    void Kill()
-    {
-        TerminateProcess(process.Get(), 1);
-        WaitForSingleObject(process.Get(), 10000);
-        process.Reset();
-    }
-    bool WaitForWindow() const { return process && WaitUntil(SpeakerRunning, 60s); }
+    void Kill() { process.Kill(); }
+    bool WaitForWindow() const { return process.Started() && WaitUntil(SpeakerRunning, 60s); }
 
 private:
-    UniqueHandle process;
+    ChildProcess process;
 };
 
 struct SpeechFixture : ::testing::Test {
@@ -203,7 +174,7 @@ TEST_F(SpeechFixture, NoSpeakerNoMessageNoWait)
 TEST_F(SpeechFixture, TheStandinLogsEachMessageItTakes)
 {
     std::string log = TempLogPath("speech");
-    Standin standin("\"" + log + "\"");
+    Standin standin({log});
     ASSERT_TRUE(standin.WaitForWindow());
     AddRows();
 
@@ -231,7 +202,7 @@ TEST_F(SpeechFixture, TheStandinLogsEachMessageItTakes)
 TEST_F(SpeechFixture, AHungSpeakerHoldsRefreshUpForAboutTwoSecondsAtMost)
 {
     std::string log = TempLogPath("hang");
-    Standin standin("--hang \"" + log + "\"");
+    Standin standin({"--hang", log});
     ASSERT_TRUE(standin.WaitForWindow());
     AddRows();
     pane.speechEnabled = true;

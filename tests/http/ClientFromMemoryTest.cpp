@@ -1,5 +1,6 @@
 // HttpClient reading responses handed to it from memory through its byte
 // stream, whole and one byte at a time, and composing requests.
+#include "base/Names.h"
 #include "http/HttpClient.h"
 #include "tests/support/MemoryStream.h"
 
@@ -11,6 +12,8 @@
 namespace {
 
 using namespace std::string_literals;
+
+const std::string kPage = names::kDefaultRatePath;
 
 const std::string kAgentLine =
     "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET CLR 1.1.4322)\r\n";
@@ -27,8 +30,8 @@ TEST(ClientRequest, ComposesTheRequestBytes)
 {
     HttpClient client;
     client.host = "rates.example";
-    client.path = "/rate/neo/rate.asp";
-    EXPECT_EQ(SentRequest(client, "GET"), "GET /rate/neo/rate.asp HTTP/1.1\r\nAccept: */*\r\n" + kAgentLine +
+    client.path = kPage;
+    EXPECT_EQ(SentRequest(client, "GET"), "GET " + kPage + " HTTP/1.1\r\nAccept: */*\r\n" + kAgentLine +
                                               "Host: rates.example\r\nConnection: Keep-Alive\r\n\r\n");
 
     client.extraHeaders["Zeta"] = "last";
@@ -36,8 +39,8 @@ TEST(ClientRequest, ComposesTheRequestBytes)
     client.postBody = "a=1";
     const std::string headers = "Accept: */*\r\n" + kAgentLine +
                                 "Host: rates.example\r\nAlpha: first\r\nZeta: last\r\nConnection: Keep-Alive\r\n\r\n";
-    EXPECT_EQ(SentRequest(client, "POST"), "POST /rate/neo/rate.asp HTTP/1.1\r\n" + headers + "a=1\r\n");
-    EXPECT_EQ(SentRequest(client, "post"), "post /rate/neo/rate.asp HTTP/1.1\r\n" + headers);
+    EXPECT_EQ(SentRequest(client, "POST"), "POST " + kPage + " HTTP/1.1\r\n" + headers + "a=1\r\n");
+    EXPECT_EQ(SentRequest(client, "post"), "post " + kPage + " HTTP/1.1\r\n" + headers);
 
     client.rawRequest = "RAW\r\n\r\n";
     EXPECT_EQ(SentRequest(client, "GET"), "RAW\r\n\r\n");

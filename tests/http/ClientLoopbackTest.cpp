@@ -1,5 +1,6 @@
 // HttpClient against real loopback servers scripted by the tests: request
 // bytes, redirect probes, bodies in pieces, early ends, caps.
+#include "base/Names.h"
 #include "http/HttpClient.h"
 #include "http/SocketLibrary.h"
 #include "tests/support/ScriptedServer.h"
@@ -14,6 +15,7 @@ namespace {
 
 using Server = ScriptedServer;
 using Clock = std::chrono::steady_clock;
+const std::string kPage = names::kDefaultRatePath;
 
 const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET CLR 1.1.4322)";
 
@@ -61,15 +63,15 @@ TEST_F(Loopback, SendsTheExactRequestBytesForGetAndHead)
 {
     server.Expect({Server::Send(Response("Content-Length: 2\r\n", "ok"))});
     server.Expect({Server::Send(Response("Content-Length: 20\r\n")), Server::Hold()});
-    EXPECT_EQ(Fetch("/rate/neo/rate.asp"), "ok");
+    EXPECT_EQ(Fetch(kPage), "ok");
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(client.host, server.HostPort());
     EXPECT_EQ(client.connectHost, "127.0.0.1");
     EXPECT_EQ(client.port, server.Port());
-    EXPECT_EQ(client.currentUrl, "/rate/neo/rate.asp");
+    EXPECT_EQ(client.currentUrl, kPage);
 
     HttpClient head;
-    ASSERT_EQ(head.Open(server.Url("/rate/neo/rate.asp"), 0), HttpClient::kOk);
+    ASSERT_EQ(head.Open(server.Url(kPage), 0), HttpClient::kOk);
     ASSERT_EQ(head.SendRequest("HEAD"), HttpClient::kOk);
     auto start = Clock::now();
     EXPECT_EQ(head.ReadBody(), "");  // no body follows a HEAD: nothing to wait for
@@ -77,8 +79,8 @@ TEST_F(Loopback, SendsTheExactRequestBytesForGetAndHead)
 
     const std::string lines = " HTTP/1.1\r\nAccept: */*\r\nUser-Agent: " + kAgent + "\r\nHost: " + server.HostPort() +
                               "\r\nConnection: Keep-Alive\r\n\r\n";
-    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"GET /rate/neo/rate.asp" + lines,
-                                                           "HEAD /rate/neo/rate.asp" + lines}));
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"GET " + kPage + lines,
+                                                           "HEAD " + kPage + lines}));
 }
 
 TEST_F(Loopback, ProbesTwiceWithHeadBeforeTheGetWhenNothingRedirects)
@@ -86,10 +88,10 @@ TEST_F(Loopback, ProbesTwiceWithHeadBeforeTheGetWhenNothingRedirects)
     server.Expect({Server::Send(Response("Content-Length: 4\r\n"))});
     server.Expect({Server::Send(Response("Content-Length: 4\r\n"))});
     server.Expect({Server::Send(Response("Content-Length: 4\r\n", "rate"))});
-    EXPECT_EQ(Fetch("/rate/neo/rate.asp", 3), "rate");
-    EXPECT_EQ(RequestLines(), (std::vector<std::string>{"HEAD /rate/neo/rate.asp HTTP/1.1",
-                                                        "HEAD /rate/neo/rate.asp HTTP/1.1",
-                                                        "GET /rate/neo/rate.asp HTTP/1.1"}));
+    EXPECT_EQ(Fetch(kPage, 3), "rate");
+    EXPECT_EQ(RequestLines(), (std::vector<std::string>{"HEAD " + kPage + " HTTP/1.1",
+                                                        "HEAD " + kPage + " HTTP/1.1",
+                                                        "GET " + kPage + " HTTP/1.1"}));
 }
 
 TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)

@@ -5,7 +5,7 @@
 #include "rates/DocumentQuotes.h"
 #include "rates/RateListDecoder.h"
 #include "update/UpdateRates.h"
-#include "tests/tools/FeedProcess.h"
+#include "tests/support/LocalFeed.h"
 #include "tools/feed/RateFeed.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,10 @@ TEST(FeedEndToEnd, CyclesAgainstTheRunningFeedKeepEveryPairAsARecord)
 {
     SocketLibrary sockets;
     const uint64_t seed = 4242;
-    FeedProcess feed({"--port", "0", "--seed", std::to_string(seed)});
+    LocalFeed feed({"--port", "0", "--seed", std::to_string(seed)});
     ASSERT_TRUE(feed.Started());
-    const uint16_t port = feed.WaitListening(kStartLimit);
-    ASSERT_NE(port, 0) << feed.Output() << feed.Errors();
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp";
+    ASSERT_NE(feed.WaitListening(kStartLimit), 0) << feed.Output() << feed.Errors();
+    const std::string url = feed.Url();
 
     // What the records must be: the same walk replayed here, one step per
     // cycle (the redirect probes are HEAD requests and move nothing).
@@ -89,11 +88,10 @@ TEST(FeedEndToEnd, EachFormatMakesTheRecordsOfTheReplayedWalk)
     const std::size_t pairs = 9;
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(std::string(c.served) + " read as " + RateFormatName(c.setting));
-        FeedProcess feed({"--port", "0", "--seed", std::to_string(seed), "--pairs", std::to_string(pairs),
-                          "--format", c.served});
-        const uint16_t port = feed.WaitListening(kStartLimit);
-        ASSERT_NE(port, 0) << feed.Output() << feed.Errors();
-        const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp";
+        LocalFeed feed({"--port", "0", "--seed", std::to_string(seed), "--pairs", std::to_string(pairs),
+                        "--format", c.served});
+        ASSERT_NE(feed.WaitListening(kStartLimit), 0) << feed.Output() << feed.Errors();
+        const std::string url = feed.Url();
 
         const RateFeed::Format format =
             std::string(c.served) == "json" ? RateFeed::Format::Json : RateFeed::Format::Ecb;
@@ -136,7 +134,7 @@ TEST(FeedEndToEnd, EachFormatMakesTheRecordsOfTheReplayedWalk)
 TEST(FeedEndToEnd, StopsCleanlyWithClientsConnected)
 {
     SocketLibrary sockets;
-    FeedProcess feed({"--port", "0", "--pairs", "3"});
+    LocalFeed feed({"--port", "0", "--pairs", "3"});
     const uint16_t port = feed.WaitListening(kStartLimit);
     ASSERT_NE(port, 0) << feed.Errors();
     // An idle connection and one in the middle of its request.
@@ -147,10 +145,10 @@ TEST(FeedEndToEnd, StopsCleanlyWithClientsConnected)
         ASSERT_TRUE(socket->Create() && socket->SetNonBlocking());
         ASSERT_EQ(socket->Connect(loopback, port, 10000, nullptr), SocketResult::Ok);
     }
-    const std::string half = "GET /rate/neo/rate.asp HTTP/1.1\r\nHo";
+    const std::string half = std::string("GET ") + names::kDefaultRatePath + " HTTP/1.1\r\nHo";
     ASSERT_EQ(partial.SendAll(half.data(), half.size(), 10000, nullptr), SocketResult::Ok);
     SharedRates rates;
-    UpdateRates(rates, "http://127.0.0.1:" + std::to_string(port) + "/rate/neo/rate.asp");
+    UpdateRates(rates, feed.Url());
     ASSERT_EQ(rates.Lock()->size(), 3u);
 
     if (!feed.RequestStop()) {
@@ -163,9 +161,8 @@ TEST(FeedEndToEnd, StopsCleanlyWithClientsConnected)
         FAIL() << "SIGTERM could not be sent";
 #endif
     }
-    int exitCode = -1;
-    ASSERT_TRUE(feed.WaitExit(kStopLimit, exitCode)) << "the feed did not stop";
-    EXPECT_EQ(exitCode, 0) << feed.Errors();
+    ASSERT_TRUE(feed.WaitExit(kStopLimit)) << "the feed did not stop";
+    EXPECT_EQ(feed.ExitCode(), 0) << feed.Errors();
     EXPECT_NE(feed.Output().find("stopped (downloads: 1)"), std::string::npos) << feed.Output();
 }
 
@@ -188,11 +185,10 @@ TEST(FeedEndToEnd, BadCommandLinesAreRefusedWithExitCode2)
     };
     for (const CommandCase& test : cases) {
         SCOPED_TRACE(test.arguments.front());
-        FeedProcess feed(test.arguments);
+        LocalFeed feed(test.arguments);
         ASSERT_TRUE(feed.Started());
-        int exitCode = -1;
-        ASSERT_TRUE(feed.WaitExit(kStartLimit, exitCode));
-        EXPECT_EQ(exitCode, test.exitCode);
+        ASSERT_TRUE(feed.WaitExit(kStartLimit));
+        EXPECT_EQ(feed.ExitCode(), test.exitCode);
         EXPECT_NE(feed.Output().find(test.inOutput), std::string::npos) << feed.Output();
         EXPECT_NE(feed.Errors().find(test.inErrors), std::string::npos) << feed.Errors();
         if (test.exitCode == 2) {
@@ -205,13 +201,12 @@ TEST(FeedEndToEnd, BadCommandLinesAreRefusedWithExitCode2)
 TEST(FeedEndToEnd, APortInUseIsReportedNotIgnored)
 {
     SocketLibrary sockets;
-    FeedProcess first({"--port", "0"});
+    LocalFeed first({"--port", "0"});
     const uint16_t port = first.WaitListening(kStartLimit);
     ASSERT_NE(port, 0);
-    FeedProcess second({"--port", std::to_string(port)});
-    int exitCode = -1;
-    ASSERT_TRUE(second.WaitExit(kStartLimit, exitCode));
-    EXPECT_EQ(exitCode, 1);
+    LocalFeed second({"--port", std::to_string(port)});
+    ASSERT_TRUE(second.WaitExit(kStartLimit));
+    EXPECT_EQ(second.ExitCode(), 1);
     EXPECT_NE(second.Errors().find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos)
         << second.Errors();
 }

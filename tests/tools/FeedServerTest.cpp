@@ -12,6 +12,7 @@
 
 namespace {
 const std::string kRequestHost = "Host: 127.0.0.1\r\n";
+const std::string kPage = FeedService::kRatePath;
 
 std::string Request(const std::string& method, const std::string& target, const std::string& extra = std::string())
 {
@@ -32,7 +33,7 @@ TEST_F(FeedServing, KeepAliveServesOneStepPerGetAndHeadGivesTheLengthOnly)
     FeedClient client;
     ASSERT_TRUE(client.Connect(feed.Port()));
 
-    ASSERT_TRUE(client.Send(Request("HEAD", "/rate/neo/rate.asp")));
+    ASSERT_TRUE(client.Send(Request("HEAD", kPage)));
     FeedClient::Response head = client.Read(true);
     ASSERT_TRUE(head.complete);
     EXPECT_EQ(head.status, 200);
@@ -41,7 +42,7 @@ TEST_F(FeedServing, KeepAliveServesOneStepPerGetAndHeadGivesTheLengthOnly)
 
     // On the same connection: each GET one step further, HEAD none.
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(client.Send(Request("GET", "/rate/neo/rate.asp")));
+        ASSERT_TRUE(client.Send(Request("GET", kPage)));
         FeedClient::Response response = client.Read();
         ASSERT_TRUE(response.complete);
         EXPECT_EQ(response.status, 200);
@@ -49,13 +50,13 @@ TEST_F(FeedServing, KeepAliveServesOneStepPerGetAndHeadGivesTheLengthOnly)
         EXPECT_EQ(DecodeRateList(response.body).size(), 20u);
     }
     // Pipelined: answered in order, none lost.
-    ASSERT_TRUE(client.Send(Request("GET", "/rate/neo/rate.asp") + Request("HEAD", "/rate/neo/rate.asp") +
-                            Request("GET", "/rate/neo/rate.asp?again")));
+    ASSERT_TRUE(client.Send(Request("GET", kPage) + Request("HEAD", kPage) +
+                            Request("GET", kPage + "?again")));
     EXPECT_EQ(client.Read().body, replica.NextList());
     EXPECT_EQ(client.Read(true).status, 200);
     EXPECT_EQ(client.Read().body, replica.NextList());
 
-    ASSERT_TRUE(client.Send(Request("GET", "/rate/neo/rate.asp", "Connection: close\r\n")));
+    ASSERT_TRUE(client.Send(Request("GET", kPage, "Connection: close\r\n")));
     FeedClient::Response last = client.Read();
     EXPECT_EQ(last.body, replica.NextList());
     EXPECT_EQ(HeaderValue(last.head, "Connection"), "close");
@@ -73,9 +74,9 @@ TEST_F(FeedServing, AnswersWhatItCannotServeAndClosesWhereItMust)
     };
     const ErrorCase cases[] = {
         {"other path", Request("GET", "/rate/neo/"), 404, false},
-        {"other method", Request("DELETE", "/rate/neo/rate.asp"), 405, false},
-        {"HTTP/1.0 without keep-alive", "GET /rate/neo/rate.asp HTTP/1.0\r\n\r\n", 200, true},
-        {"a body it will not read", Request("POST", "/rate/neo/rate.asp", "Content-Length: 4\r\n") + "abcd", 405, true},
+        {"other method", Request("DELETE", kPage), 405, false},
+        {"HTTP/1.0 without keep-alive", "GET " + kPage + " HTTP/1.0\r\n\r\n", 200, true},
+        {"a body it will not read", Request("POST", kPage, "Content-Length: 4\r\n") + "abcd", 405, true},
         {"garbage", "HELLO\r\n\r\n", 400, true},
         {"newer HTTP", "GET / HTTP/3.0\r\n\r\n", 505, true},
         {"head too large", "GET / HTTP/1.1\r\nX-Pad: " + std::string(3 * kMaxRequestHeadBytes, 'p') + "\r\n\r\n", 431,
@@ -96,7 +97,7 @@ TEST_F(FeedServing, AnswersWhatItCannotServeAndClosesWhereItMust)
             EXPECT_TRUE(client.WaitClosed());
         } else {
             // Still open: a good request on the same connection is served.
-            ASSERT_TRUE(client.Send(Request("GET", "/rate/neo/rate.asp")));
+            ASSERT_TRUE(client.Send(Request("GET", kPage)));
             EXPECT_EQ(client.Read().status, 200);
         }
     }
@@ -112,20 +113,20 @@ TEST_F(FeedServing, ASlowClientHoldsUpNobodyElse)
     // One client stops in the middle of its request...
     FeedClient stalled;
     ASSERT_TRUE(stalled.Connect(feed.Port()));
-    ASSERT_TRUE(stalled.Send("GET /rate/neo/rate.asp HTTP/1.1\r\nHo"));
+    ASSERT_TRUE(stalled.Send("GET " + kPage + " HTTP/1.1\r\nHo"));
     // ...another asks for far more than the socket buffers hold and reads
     // none of it, so its answers back up on the feed's side.
     FeedClient deaf;
     ASSERT_TRUE(deaf.Connect(feed.Port()));
     std::string flood;
     for (int i = 0; i < 4000; ++i)
-        flood += Request("GET", "/rate/neo/rate.asp");
+        flood += Request("GET", kPage);
     ASSERT_TRUE(deaf.Send(flood));
 
     for (int i = 0; i < 5; ++i) {
         FeedClient client;
         ASSERT_TRUE(client.Connect(feed.Port()));
-        ASSERT_TRUE(client.Send(Request("GET", "/rate/neo/rate.asp")));
+        ASSERT_TRUE(client.Send(Request("GET", kPage)));
         FeedClient::Response response = client.Read();
         ASSERT_TRUE(response.complete);
         EXPECT_EQ(DecodeRateList(response.body).size(), 20u);
@@ -146,13 +147,13 @@ TEST_F(FeedServing, IdleConnectionsAndUnfinishedRequestsAreClosed)
 
     FeedClient idle;
     ASSERT_TRUE(idle.Connect(feed.Port()));
-    ASSERT_TRUE(idle.Send(Request("GET", "/rate/neo/rate.asp")));
+    ASSERT_TRUE(idle.Send(Request("GET", kPage)));
     EXPECT_EQ(idle.Read().status, 200);
     EXPECT_TRUE(idle.WaitClosed());  // kept alive, then let go
 
     FeedClient unfinished;
     ASSERT_TRUE(unfinished.Connect(feed.Port()));
-    ASSERT_TRUE(unfinished.Send("GET /rate/neo/rate.asp HTTP/1.1\r\n"));
+    ASSERT_TRUE(unfinished.Send("GET " + kPage + " HTTP/1.1\r\n"));
     FeedClient::Response response = unfinished.Read();
     EXPECT_EQ(response.status, 408);
     EXPECT_TRUE(unfinished.WaitClosed());
@@ -177,13 +178,13 @@ TEST_F(FeedServing, BeyondItsClientLimitTheFeedAnswers503)
     EXPECT_TRUE(third.WaitClosed());
 
     // Those let in are served; once one leaves, a newcomer is served too.
-    ASSERT_TRUE(second.Send(Request("GET", "/rate/neo/rate.asp")));
+    ASSERT_TRUE(second.Send(Request("GET", kPage)));
     EXPECT_EQ(second.Read().status, 200);
     first.Close();
     ASSERT_TRUE(WaitUntil([&] { return feed.server.ActiveClients() == 1; }, std::chrono::seconds(10)));
     FeedClient fourth;
     ASSERT_TRUE(fourth.Connect(feed.Port()));
-    ASSERT_TRUE(fourth.Send(Request("GET", "/rate/neo/rate.asp")));
+    ASSERT_TRUE(fourth.Send(Request("GET", kPage)));
     EXPECT_EQ(fourth.Read().status, 200);
 }
 
@@ -196,7 +197,7 @@ TEST_F(FeedServing, StopEndsTheServerWithConnectionsInEveryState)
     ASSERT_TRUE(partial.Connect(feed.Port()));
     ASSERT_TRUE(partial.Send("GET /rate"));
     ASSERT_TRUE(served.Connect(feed.Port()));
-    ASSERT_TRUE(served.Send(Request("GET", "/rate/neo/rate.asp")));
+    ASSERT_TRUE(served.Send(Request("GET", kPage)));
     EXPECT_EQ(served.Read().status, 200);
     ASSERT_TRUE(WaitUntil([&] { return feed.server.ActiveClients() == 3; }, std::chrono::seconds(10)));
 

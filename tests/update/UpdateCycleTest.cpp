@@ -1,4 +1,5 @@
 // Whole update cycles against scripted servers on loopback.
+#include "base/Names.h"
 #include "http/SocketLibrary.h"
 #include "update/UpdateRates.h"
 #include "tests/support/RateDocuments.h"
@@ -16,7 +17,7 @@
 namespace {
 using namespace std::chrono_literals;
 
-const char* const kPath = "/rate/neo/rate.asp";
+const std::string kPath = names::kDefaultRatePath;
 
 // A rate list of nine fields per pair and a trailing comma.
 std::string RateList(const std::vector<std::pair<std::string, std::string>>& pairs)
@@ -101,9 +102,9 @@ TEST_F(UpdateCycle, FirstCycleUnreachableSecondReachable)
     // The cycle probes twice for redirects and then fetches the page.
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].rfind("HEAD /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
-    EXPECT_EQ(requests[1].rfind("HEAD /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
-    EXPECT_EQ(requests[2].rfind("GET /rate/neo/rate.asp HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(requests[0].rfind("HEAD " + kPath + " HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(requests[1].rfind("HEAD " + kPath + " HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(requests[2].rfind("GET " + kPath + " HTTP/1.1\r\n", 0), 0u);
 }
 
 TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)

@@ -1,9 +1,14 @@
 #include "window/App.h"
 
+#include "base/Names.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/MessageWait.h"
+#include "tests/support/SettingsFile.h"
 #include "tests/window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,13 +29,6 @@ public:
     std::vector<LPARAM> trayMessages;
 };
 
-std::string ReadSetting(const std::string& file, const char* key)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Window", key, "<missing>", value, sizeof(value), file.c_str());
-    return value;
-}
-
 // Each test starts without a settings file and leaves none behind.
 class Placement : public ::testing::Test {
 protected:
@@ -43,7 +41,7 @@ protected:
 
     static void Store(const char* key, const char* value)
     {
-        WritePrivateProfileStringA("Window", key, value, SettingsFilePath().c_str());
+        WriteSetting(SettingsFilePath(), "Window", key, value);
     }
 
     RECT Load()
@@ -81,21 +79,13 @@ TEST(ProgramPaths, ACopyUnderAnotherNameUsesItsOwnSettingsFile)
     DeleteFileA(copySettings.c_str());
     ASSERT_TRUE(CopyFileA(ExecutablePath().c_str(), copy.c_str(), FALSE));
 
-    std::string commandLine = "\"" + copy + "\" " + SavePlacementArgument;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
-    DWORD waited = WaitForSingleObject(process.hProcess, 60000);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-
-    EXPECT_EQ(waited, WAIT_OBJECT_0);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(ReadSetting(copySettings, "MainWidth"), "321");
+    {
+        ChildProcess process;
+        ASSERT_TRUE(process.Start(copy, {SavePlacementArgument}));
+        EXPECT_TRUE(process.WaitExit(std::chrono::seconds(60)));
+        EXPECT_EQ(process.ExitCode(), 0);
+    }
+    EXPECT_EQ(ReadSetting(copySettings, "Window", "MainWidth"), "321");
     EXPECT_EQ(GetFileAttributesA(SettingsFilePath().c_str()), INVALID_FILE_ATTRIBUTES) << "the original's file was written";
     DeleteFileA(copySettings.c_str());
     DeleteFileA(copy.c_str());
@@ -211,11 +201,11 @@ TEST_F(Placement, SavingWhileMaximisedWritesTheRestoredRectangle)
     DeleteFileA(SettingsFilePath().c_str());
     frame.SavePlacement();
 
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainLeft"), "100");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainTop"), "120");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainWidth"), "500");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainHeight"), "400");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Zoomed"), "1");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainLeft"), "100");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainTop"), "120");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainWidth"), "500");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainHeight"), "400");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "Zoomed"), "1");
 
     // The next start takes the restored rectangle and does not maximise.
     Frame next;
@@ -232,11 +222,11 @@ TEST_F(Placement, SavingANormalWindowWritesItsRectangleAndNotZoomed)
     Load();
     SetWindowPos(frame.window, nullptr, -40, 30, 350, 250, SWP_NOZORDER | SWP_NOACTIVATE);
     frame.SavePlacement();
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainLeft"), "-40");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainTop"), "30");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainWidth"), "350");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "MainHeight"), "250");
-    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Zoomed"), "0");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainLeft"), "-40");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainTop"), "30");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainWidth"), "350");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "MainHeight"), "250");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Window", "Zoomed"), "0");
 }
 
 TEST_F(Placement, SavingWithoutAWindowWritesNothing)
@@ -249,7 +239,7 @@ TEST(MainFrame, RoutesTheTrayCallbackAndPostsQuitOnDestruction)
 {
     Frame frame;
     ASSERT_TRUE(frame.Create());
-    EXPECT_STREQ(frame.className, "MainFrame");
+    EXPECT_STREQ(frame.className, names::kMainWindowClass);
     EXPECT_EQ(frame.GetStyle() & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
 
     EXPECT_EQ(SendMessageA(frame.window, App::TrayCallbackMessage, 1, WM_RBUTTONUP), 0);

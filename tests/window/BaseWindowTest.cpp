@@ -1,5 +1,6 @@
 #include "window/BaseWindow.h"
 
+#include "tests/support/MessageWait.h"
 #include "tests/window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "window/BaseWindow.h"
 #include "window/PopupMenu.h"
 
-#include "tests/window/WindowTestSupport.h"
+#include "tests/support/MessageWait.h"
 
 #include <gtest/gtest.h>
 

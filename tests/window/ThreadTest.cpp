@@ -2,7 +2,6 @@
 #include "window/Thread.h"
 
 #include "tests/support/Wait.h"
-#include "tests/window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,36 @@
+#include "tests/support/ProcessWindow.h"
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId)
+        return TRUE;
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof(name));
+    if (lstrcmpA(name, search->className) != 0)
+        return TRUE;
+    if (search->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(unsigned long processId, const char* className, bool visibleOnly)
+{
+    WindowSearch search{static_cast<DWORD>(processId), className, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+
+// The first top-level window of class `className` that belongs to process
+// `processId` (ChildProcess::Id), or null. With `visibleOnly`, hidden
+// windows do not count. Windows only (qb_test_windows).
+HWND FindProcessWindow(unsigned long processId, const char* className, bool visibleOnly);
