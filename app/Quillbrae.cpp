@@ -52,6 +52,7 @@ bool Quillbrae::Create()
     // window must not be reading it while it changes.
     Stop();
     ReadRateUrl();
+    ReadPairFilter();
     return CreateTopLevelWindow();
 }
 
@@ -78,6 +79,16 @@ void Quillbrae::ReadRateUrl()
         rateUrl = names::kDefaultRateUrl;
     else
         rateUrl = value;
+}
+
+void Quillbrae::ReadPairFilter()
+{
+    std::vector<char> text(LongestPairList + 1, '\0');
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kPairsKey, "", text.data(),
+                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
+    PairFilter filter = PairFilter::Parse(std::string_view(text.data(), length));
+    pairList = filter.Text();
+    ratePane.SetPairFilter(std::move(filter));
 }
 
 void Quillbrae::LoadPlacement()
@@ -121,6 +132,9 @@ void Quillbrae::SavePlacement()
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    if (!pairList.empty())
+        WritePrivateProfileStringA(SettingsSection, names::kPairsKey, pairList.c_str(),
+                                   SettingsFilePath().c_str());
 
     RemoveTrayIcon();
 }

@@ -28,6 +28,8 @@ public:
     static constexpr uint32_t LongestUpdateInterval = 24u * 60u * 60u * 1000u;
     // A rate page address longer than this in the settings file is not one.
     static constexpr size_t LongestRateUrl = 2048;
+    // A "Pairs" value longer than this is cut there (64 codes fit easily).
+    static constexpr size_t LongestPairList = 1024;
 
     Quillbrae();
     ~Quillbrae() override;
@@ -56,9 +58,12 @@ public:
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
+    // The "Pairs" value as it is written back at close; empty when unset.
+    std::string pairList;
 
 private:
     void ReadRateUrl();
+    void ReadPairFilter();
     // Takes the tray icon down without holding up the close: a shell may
     // take its time over it (Wine's waits for the X server to unmap the
     // icon's window), and the window can go meanwhile.

@@ -30,9 +30,9 @@ struct Row {
     std::string code;
 };
 
-int32_t CountOf(const SharedRates::Records& records)
+template <typename List> int32_t CountOf(const List& list)
 {
-    return static_cast<int32_t>(std::min<size_t>(records.size(), INT32_MAX));
+    return static_cast<int32_t>(std::min<size_t>(list.size(), INT32_MAX));
 }
 
 SIZE TextExtent(HDC dc, const std::string& text)
@@ -63,12 +63,24 @@ FXRatePane::~FXRatePane()
     Destroy();
 }
 
+void FXRatePane::SetPairFilter(PairFilter filter)
+{
+    auto records = rates.Lock();
+    pairFilter = std::move(filter);
+}
+
+std::vector<size_t> FXRatePane::ShownRows(const SharedRates::Records& records) const
+{
+    return pairFilter.Select(records);
+}
+
 FXRate* FXRatePane::GetSelectedRate(SharedRates::Records& records) const
 {
+    std::vector<size_t> shown = ShownRows(records);
     int32_t index = selected.load();
-    if (index < 0 || index >= CountOf(records))
+    if (index < 0 || index >= CountOf(shown))
         return nullptr;
-    return &records[static_cast<size_t>(index)];
+    return &records[shown[static_cast<size_t>(index)]];
 }
 
 const FXRate* FXRatePane::GetSelectedRate(const SharedRates::Records& records) const
@@ -104,7 +116,7 @@ bool FXRatePane::OnCreate()
 void FXRatePane::MoveSelection(WPARAM key)
 {
     auto records = rates.Lock();
-    int32_t count = CountOf(*records);
+    int32_t count = CountOf(ShownRows(*records));
     int32_t index = selected.load();
     if (key == VK_DOWN) {
         index += 1;
@@ -127,7 +139,7 @@ void FXRatePane::SelectRowAt(LPARAM point)
     int code;
     {
         auto records = rates.Lock();
-        if (row >= CountOf(*records))
+        if (row >= CountOf(ShownRows(*records)))
             return;
         code = row == selected.load() ? selectedRowClicked : selectionChanged;
         selected.store(row);
@@ -166,9 +178,12 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     int32_t selectedRow;
     {
         auto records = rates.Lock();
-        rows.reserve(records->size());
-        for (const FXRate& rate : *records)
+        std::vector<size_t> shown = ShownRows(*records);
+        rows.reserve(shown.size());
+        for (size_t index : shown) {
+            const FXRate& rate = (*records)[index];
             rows.push_back(Row{rate.trend, rate.priceText, rate.changeText, rate.code});
+        }
         selectedRow = selected.load();
     }
 

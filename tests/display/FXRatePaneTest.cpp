@@ -209,6 +209,54 @@ TEST_F(RatePaneFixture, ClicksSelectRowsAndTellTheParent)
     }
 }
 
+TEST_F(RatePaneFixture, PairFilterShowsSelectsAndMovesOverItsOwnRowsOnly)
+{
+    AddThreeRows(); // USDJPY, EURUSD, GBPUSD
+    pane.SetPairFilter(PairFilter::Parse("GBPUSD, NZDUSD, USDJPY"));
+    struct Case {
+        int selected;
+        const char* code; // null: no record
+    } cases[] = {{0, "GBPUSD"}, {1, "USDJPY"}, {2, nullptr}, {-1, nullptr}};
+    for (const Case& c : cases) {
+        pane.selected = c.selected;
+        auto records = pane.rates.Lock();
+        const FXRate* rate = pane.GetSelectedRate(*records);
+        if (c.code == nullptr)
+            EXPECT_EQ(rate, nullptr) << c.selected;
+        else
+            EXPECT_TRUE(rate != nullptr && rate->code == c.code) << c.selected;
+    }
+
+    // Two rows: the keys wrap over them and a click on the third row's place does nothing.
+    pane.selected = 1;
+    SendMessageA(pane.window, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(pane.selected.load(), 0);
+    SendMessageA(pane.window, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(pane.selected.load(), 1);
+    SendMessageA(pane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));
+    EXPECT_EQ(pane.selected.load(), 1);
+
+    // Row 0 shows GBPUSD, unchanged (black price); row 1 USDJPY, which rose (red).
+    pane.selected = 1;
+    Paint();
+    EXPECT_GT(canvas.Count(Cell(0, 4, 76), IsDark), 0);
+    EXPECT_EQ(canvas.Count(Cell(0, 4, 76), IsReddish) + canvas.Count(Cell(0, 4, 76), IsBluish), 0);
+    EXPECT_GT(canvas.Count(Cell(1, 4, 76), IsReddish), 0);
+    EXPECT_EQ(canvas.Count(Cell(2, 0, 200), IsDark), 0) << "no third row";
+
+    // The code that was missing shows in its place once it appears.
+    {
+        auto records = pane.rates.Lock();
+        records->emplace_back(Quote("NZDUSD", "0.6000", "-0.10"));
+        pane.selected = 1;
+        const FXRate* rate = pane.GetSelectedRate(*records);
+        EXPECT_TRUE(rate != nullptr && rate->code == "NZDUSD");
+    }
+    pane.SetPairFilter(PairFilter());
+    auto records = pane.rates.Lock();
+    EXPECT_EQ(pane.GetSelectedRate(*records), &(*records)[1]) << "no filter: the list's order";
+}
+
 TEST_F(RatePaneFixture, RightButtonReleaseGoesToTheParent)
 {
     LPARAM where = MAKELPARAM(17, 33);
