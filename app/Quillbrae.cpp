@@ -1,5 +1,6 @@
 #include "app/Quillbrae.h"
 
+#include "display/RateSpeech.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 
@@ -24,6 +25,9 @@ constexpr size_t TrayTipLength = 63;
 // Shell time-outs tolerated while adding the tray icon at start-up: about
 // ten seconds, then the widget runs on and waits for "TaskbarCreated".
 constexpr int TrayTimeoutRetries = 8;
+
+// The balloon's text field holds 255 characters and the terminator.
+constexpr size_t BalloonTextLength = 255;
 
 }  // namespace
 
@@ -53,6 +57,7 @@ bool Quillbrae::Create()
     Stop();
     ReadRateUrl();
     ReadPairFilter();
+    ReadAlerts();
     return CreateTopLevelWindow();
 }
 
@@ -89,6 +94,67 @@ void Quillbrae::ReadPairFilter()
     PairFilter filter = PairFilter::Parse(std::string_view(text.data(), length));
     pairList = filter.Text();
     ratePane.SetPairFilter(std::move(filter));
+}
+
+void Quillbrae::ReadAlerts()
+{
+    std::vector<char> block(AlertSectionSize, '\0');
+    DWORD length = GetPrivateProfileSectionA(names::kAlertsSection, block.data(), AlertSectionSize,
+                                             SettingsFilePath().c_str());
+    std::string_view lines(block.data(), std::min<DWORD>(length, AlertSectionSize));
+    // A section that did not fit ends in a cut line: leave that one out.
+    if (length >= AlertSectionSize - 2) {
+        size_t lastEnd = lines.find_last_of('\0', lines.size() >= 2 ? lines.size() - 2 : 0);
+        lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
+    }
+    alerts = PriceAlerts::ParseSection(lines);
+}
+
+void Quillbrae::CheckAlerts()
+{
+    if (alerts.Empty())
+        return;
+    std::vector<std::pair<std::string, std::string>> prices;
+    {
+        auto records = ratePane.rates.Lock();
+        for (const FXRate& rate : *records) {
+            if (alerts.Watches(rate.code))
+                prices.emplace_back(rate.code, rate.priceText);
+        }
+    }
+    // Spoken and queued with the lock let go: the speech program may take its time.
+    bool queued = false;
+    for (const auto& price : prices) {
+        for (const std::string& message : alerts.Check(price.first, price.second)) {
+            if (ratePane.speechEnabled.load())
+                SpeakText(message);
+            std::lock_guard<std::mutex> guard(balloonLock);
+            if (balloonText.size() + 1 + message.size() <= BalloonTextLength)
+                balloonText += (balloonText.empty() ? "" : "\n") + message;
+            queued = true;
+        }
+    }
+    if (queued)
+        PostMessageA(window, AlertMessage, 0, 0);
+}
+
+void Quillbrae::ShowAlertBalloon()
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> guard(balloonLock);
+        text.swap(balloonText);
+    }
+    if (text.empty() || trayIcon.hWnd == nullptr)
+        return;
+    NOTIFYICONDATAA balloon = trayIcon;
+    balloon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    balloon.uFlags = NIF_INFO;
+    balloon.dwInfoFlags = NIIF_INFO;
+    std::memcpy(balloon.szInfo, text.data(), std::min(text.size(), sizeof balloon.szInfo - 1));
+    const std::string& title = ProgramName();
+    std::memcpy(balloon.szInfoTitle, title.data(), std::min(title.size(), sizeof balloon.szInfoTitle - 1));
+    Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }
 
 void Quillbrae::LoadPlacement()
@@ -203,6 +269,9 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_RBUTTONUP:
         ShowPopupMenu();
         return 0;
+    case AlertMessage:
+        ShowAlertBalloon();
+        return 0;
     default:
         break;
     }
@@ -305,6 +374,7 @@ uint32_t Quillbrae::Run()
         UpdateRates(ratePane.rates, rateUrl, StopFlag());
         if (stopRequested)
             break;
+        CheckAlerts();
         ratePane.Refresh();
         chartPane.ShowSelectedRate(ratePane);
         chartPane.Refresh();

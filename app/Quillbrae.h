@@ -2,11 +2,13 @@
 #include "base/Names.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
+#include "rates/PriceAlerts.h"
 #include "window/App.h"
 #include "window/Thread.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,6 +22,10 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT TrayIconId = 1;
     static constexpr int IconResource = names::kIconResource;
+    // Posted by the worker when alert messages wait for the tray balloon.
+    static constexpr UINT AlertMessage = WM_APP + 1;
+    // Room for the section "Alerts"; a longer one loses its last entries.
+    static constexpr DWORD AlertSectionSize = 16384;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -64,12 +70,22 @@ public:
 private:
     void ReadRateUrl();
     void ReadPairFilter();
+    void ReadAlerts();
+    // Worker thread: checks the latest prices against the alert levels and
+    // reports each crossing by speech (when on) and by the tray balloon.
+    void CheckAlerts();
+    void ShowAlertBalloon();
     // Takes the tray icon down without holding up the close: a shell may
     // take its time over it (Wine's waits for the X server to unmap the
     // icon's window), and the window can go meanwhile.
     void RemoveTrayIcon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
+
+    // Read before the worker starts; from then on the worker's alone.
+    PriceAlerts alerts;
+    std::mutex balloonLock;
+    std::string balloonText; // guarded by balloonLock; at most one balloon's worth
 
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     std::thread trayRemoval;         // owned: joined by the destructor

@@ -32,6 +32,7 @@ inline constexpr const char* kUpdateTimerKey = "UpdateTimer";
 inline constexpr const char* kRateUrlKey = "RateUrl";
 inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kPlacementSection = "Window";
+inline constexpr const char* kAlertsSection = "Alerts";
 
 }  // namespace names
 #endif
