@@ -6,6 +6,7 @@
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
+#include "window/Clipboard.h"
 
 #include <algorithm>
 #include <climits>
@@ -104,6 +105,13 @@ void FXRatePane::Refresh()
     SpeakText(text);
 }
 
+std::string FXRatePane::SelectedCopyText() const
+{
+    auto records = rates.Lock();
+    const FXRate* rate = GetSelectedRate(*records);
+    return rate == nullptr ? std::string() : rate->code + " " + rate->priceText;
+}
+
 bool FXRatePane::OnCreate()
 {
     SYSTEMTIME now{};
@@ -156,7 +164,17 @@ LRESULT FXRatePane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     if (HandlePaintMessage(*this, hwnd, message, wParam, result))
         return result;
     switch (message) {
+    case WM_COPY: {
+        std::string text = SelectedCopyText();
+        if (!text.empty())
+            PutClipboardText(hwnd, text);
+        return 0;
+    }
     case WM_KEYDOWN:
+        if (wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+            SendMessageA(hwnd, WM_COPY, 0, 0);
+            return 0;
+        }
         MoveSelection(wParam);
         NotifyParent(selectionChanged);
         Invalidate(nullptr, false);

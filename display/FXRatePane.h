@@ -13,7 +13,8 @@
 // The left-hand pane: one row per currency pair (price, signed change, code),
 // a selection bar on the selected row and, below the rows, the time the pane
 // was created. Keys and clicks move the selection and tell the parent by
-// WM_NOTIFY; a right-button release goes on to the parent.
+// WM_NOTIFY; a right-button release goes on to the parent. Ctrl+C and
+// WM_COPY put the selected pair on the clipboard.
 //
 // Threads: the worker merges downloads into `rates` and calls Refresh; the
 // window thread paints and handles input. Both reach the records only through
@@ -36,6 +37,10 @@ public:
     void Refresh() override;
     bool OnCreate() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // The selected pair as the clipboard gets it: code and price text,
+    // "EURUSD 1.0858 - 59"; empty while no row is shown.
+    std::string SelectedCopyText() const;
 
     // Shows only the filter's pairs, in its order (an empty filter: all).
     void SetPairFilter(PairFilter filter);
