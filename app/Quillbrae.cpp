@@ -1,5 +1,6 @@
 #include "app/Quillbrae.h"
 
+#include "app/StartWithWindows.h"
 #include "display/RateSpeech.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
@@ -229,6 +230,11 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     case ExitCommand:
         PostMessageA(window, WM_CLOSE, 0, 0);
         break;
+    case StartWithWindowsCommand: {
+        StartupEntry entry = WidgetStartupEntry();
+        entry.Set(!entry.IsSet());
+        break;
+    }
     default:
         break;
     }
@@ -324,9 +330,11 @@ void Quillbrae::ShowPopupMenu()
 {
     PopupMenu menu;
     menu.AppendItem("&Use Voxlume", UseSpeechCommand);
+    menu.AppendItem("Start with &Windows", StartWithWindowsCommand);
     menu.AppendSeparator();
     menu.AppendItem("&Exit", ExitCommand);
     menu.Check(UseSpeechCommand, ratePane.speechEnabled);
+    menu.Check(StartWithWindowsCommand, WidgetStartupEntry().IsSet());
     POINT at{};
     GetCursorPos(&at);
     UINT chosen = menu.Track(at.x, at.y, window);

@@ -20,6 +20,7 @@ class Quillbrae : public App, public Thread {
 public:
     static constexpr UINT UseSpeechCommand = names::kUseSpeechCommand;
     static constexpr UINT ExitCommand = names::kExitCommand;
+    static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT TrayIconId = 1;
     static constexpr int IconResource = names::kIconResource;
     // Posted by the worker when alert messages wait for the tray balloon.

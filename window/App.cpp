@@ -89,10 +89,16 @@ void WriteNumber(const char* key, long value)
 
 }  // namespace
 
+const std::string& ProgramPath()
+{
+    static const std::string path = ModuleFileName();
+    return path;
+}
+
 const std::string& ProgramDirectory()
 {
     static const std::string directory = [] {
-        std::string path = ModuleFileName();
+        const std::string& path = ProgramPath();
         size_t slash = path.find_last_of("\\/");
         return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     }();

@@ -2,13 +2,15 @@
 // window it makes, its commands, the tray icon's return after a shell
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
+#include "app/StartWithWindows.h"
 #include "http/SocketLibrary.h"
-#include "update/UpdateRates.h"
 #include "tests/support/ScriptedServer.h"
+#include "update/UpdateRates.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -305,6 +307,50 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileWaitingForTheNextUpdate)
     // must cut that wait short.
     double ms = Close();
     EXPECT_LT(ms, 500.0);
+}
+
+TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
+{
+    struct Case {
+        const char* stored; // nullptr: no key
+        const char* written;
+    };
+    std::string many;
+    for (int i = 0; i < 80; ++i)
+        many += "PAIR" + std::to_string(i) + ",";
+    const Case cases[] = {
+        {nullptr, "<missing>"},
+        {"", ""},     // an empty value stays as it was
+        {" , ", ","}, // the profile itself drops the blanks at the ends
+        {"USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
+        {many.c_str(), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? std::string(c.stored).substr(0, 40) : "(missing)");
+        Clear();
+        WriteSetting("Quillbrae", "RateUrl", "http://127.0.0.1:9/rate/neo/rate.asp");
+        WriteSetting("Quillbrae", "Pairs", c.stored);
+        Open();
+        Close();
+        std::string written = ReadSetting("Quillbrae", "Pairs");
+        if (c.written != nullptr) {
+            EXPECT_EQ(written, c.written);
+        } else {
+            EXPECT_EQ(written.rfind("PAIR0,PAIR1,", 0), 0u) << written;
+            EXPECT_EQ(std::count(written.begin(), written.end(), ','), 63) << "64 codes at most";
+        }
+    }
+}
+
+TEST_F(WidgetInProcess, StartWithWindowsCommandAddsAndRemovesTheRunValue)
+{
+    StartupEntry entry = WidgetStartupEntry();
+    bool before = entry.IsSet();
+    Open();
+    widget->OnCommand(Quillbrae::StartWithWindowsCommand, 0);
+    EXPECT_NE(entry.IsSet(), before);
+    widget->OnCommand(Quillbrae::StartWithWindowsCommand, 0);
+    EXPECT_EQ(entry.IsSet(), before);
 }
 
 }  // namespace
