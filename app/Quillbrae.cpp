@@ -1,9 +1,11 @@
 #include "app/Quillbrae.h"
 
 #include "app/StartWithWindows.h"
+#include "base/DpiScale.h"
 #include "display/RateSpeech.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
+#include "window/WindowDpi.h"
 
 #include <shellapi.h>
 
@@ -244,9 +246,25 @@ LRESULT Quillbrae::OnSize(WPARAM, LPARAM lParam)
 {
     int width = LOWORD(lParam);
     int height = HIWORD(lParam);
-    ratePane.SetBounds(0, 0, rateListWidth, height);
-    chartPane.SetBounds(rateListWidth, 0, width - rateListWidth, height);
+    int listWidth = dpi::Scale(rateListWidth, WindowDpi(window));
+    ratePane.SetBounds(0, 0, listWidth, height);
+    chartPane.SetBounds(listWidth, 0, width - listWidth, height);
     return 0;
+}
+
+void Quillbrae::OnDpiChanged(const RECT* suggested)
+{
+    // The panes read the new DPI as they paint; the list's width and every
+    // row follow from it. The suggested rectangle keeps the window's size
+    // in inches on the new monitor.
+    if (suggested != nullptr)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window, &client);
+    OnSize(SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    ratePane.Invalidate(nullptr, false);
+    chartPane.Invalidate(nullptr, false);
 }
 
 void Quillbrae::BeginDrag()
@@ -277,6 +295,9 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case AlertMessage:
         ShowAlertBalloon();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
     default:
         break;

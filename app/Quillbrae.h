@@ -57,11 +57,12 @@ public:
     // "TaskbarCreated", and the icon is added again then.
     bool AddTrayIcon(int iconId);
     void HandlePaneNotify(LPARAM header);
+    void OnDpiChanged(const RECT* suggested);
     void ShowPopupMenu();
 
     FXRatePane ratePane;
     ChartPane chartPane;
-    int32_t rateListWidth = 200;
+    int32_t rateListWidth = 200; // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;

@@ -1,5 +1,6 @@
 #include "display/FXRatePane.h"
 
+#include "base/DpiScale.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
@@ -7,6 +8,7 @@
 #include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
 #include "window/Clipboard.h"
+#include "window/WindowDpi.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,6 +16,7 @@
 
 namespace {
 
+// Figures at 96 DPI; drawn scaled to the pane's DPI.
 constexpr int firstColumn = 4;
 constexpr int secondColumn = 76;
 constexpr int thirdColumn = 122;
@@ -141,9 +144,10 @@ void FXRatePane::MoveSelection(WPARAM key)
 
 void FXRatePane::SelectRowAt(LPARAM point)
 {
-    if (rowHeight <= 0)
+    int32_t height = dpi::Scale(rowHeight, WindowDpi(window));
+    if (height <= 0)
         return;
-    int32_t row = static_cast<int32_t>(HIWORD(point)) / rowHeight;
+    int32_t row = static_cast<int32_t>(HIWORD(point)) / height;
     int code;
     {
         auto records = rates.Lock();
@@ -215,34 +219,41 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
         return;
     HDC memory = buffer.Get();
     buffer.Clear();
-    Font font("", Font::Bold, fontSize);
+    const int dpiValue = WindowDpi(window);
+    auto scaled = [dpiValue](int figure) { return dpi::Scale(figure, dpiValue); };
+    const int top = scaled(textTop);
+    const int height = scaled(rowHeight);
+    const int second = scaled(secondColumn);
+    const int third = scaled(thirdColumn);
+    Font font("", Font::Bold, scaled(fontSize));
     SelectGuard fontSelection(memory, font.GetHandle());
     SetBkMode(memory, TRANSPARENT);
 
     int rightmost = GetWidth();
-    int y = textTop;
+    int y = top;
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         if (static_cast<int32_t>(i) == selectedRow) {
-            RECT bar{0, y - textTop, rightmost, y + rowHeight};
+            RECT bar{0, y - top, rightmost, y + height};
             OwnedBrush brush(CreateSolidBrush(selectionColor));
             FillRect(memory, &bar, brush.Get());
         }
 
         COLORREF priceColor = row.trend == FXRate::Rose ? riseColor : row.trend == FXRate::Fell ? fallColor : textColor;
-        DrawColumn(memory, firstColumn, y, row.price, priceColor);
+        DrawColumn(memory, scaled(firstColumn), y, row.price, priceColor);
         if (row.change.find('-') != std::string::npos)
-            DrawColumn(memory, secondColumn, y, row.change, fallColor);
+            DrawColumn(memory, second, y, row.change, fallColor);
         else
-            DrawColumn(memory, secondColumn, y, "+" + row.change, riseColor);
-        DrawColumn(memory, thirdColumn, y, row.code, textColor);
-        rightmost = std::max(rightmost, thirdColumn + static_cast<int>(TextExtent(memory, row.code).cx));
-        y += rowHeight;
+            DrawColumn(memory, second, y, "+" + row.change, riseColor);
+        DrawColumn(memory, third, y, row.code, textColor);
+        rightmost = std::max(rightmost, third + static_cast<int>(TextExtent(memory, row.code).cx));
+        y += height;
     }
 
     if (selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size())) {
         SIZE extent = TextExtent(memory, startTime);
-        DrawHaloText(memory, rightmost - extent.cx - startTimeInset, startTimeBottom - extent.cy, startTime);
+        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset),
+                     scaled(startTimeBottom) - extent.cy, startTime, scaled(1));
     }
     buffer.CopyToTarget();
 }

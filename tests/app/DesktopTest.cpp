@@ -314,3 +314,122 @@ TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
 }
 
 } // namespace
+// process starts: set while one widget starts, then put back as it was.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpiValue)
+    {
+        DWORD size = sizeof previous;
+        DWORD type = 0;
+        had = RegGetDword(&type, &size) && type == REG_DWORD;
+        Write(dpiValue);
+    }
+    ~ScreenDpi() { Restore(); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+    void Restore()
+    {
+        if (restored)
+            return;
+        restored = true;
+        if (had) {
+            Write(previous);
+        } else {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, Path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "LogPixels");
+                RegCloseKey(key);
+            }
+        }
+    }
+
+private:
+    static constexpr const char* Path = "Control Panel\\Desktop";
+
+    bool RegGetDword(DWORD* type, DWORD* size)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, Path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        bool found = RegQueryValueExA(key, "LogPixels", nullptr, type, reinterpret_cast<BYTE*>(&previous),
+                                      size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return found;
+    }
+    void Write(DWORD value)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, Path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(key);
+    }
+
+    DWORD previous = 96;
+    bool had = false;
+    bool restored = false;
+};
+
+struct RowFigures {
+    int barHeight = -1; // the first row's selection bar, top to bottom
+    int pitch = -1;     // from one row's bar to the next one's
+    int listWidth = -1;
+    int windowWidth = -1;
+};
+
+// Read from the screen: the bar on the first row, then, one row down, on the second.
+RowFigures MeasureRows(const Widget& widget)
+{
+    RowFigures figures;
+    HWND pane = widget.RatePane();
+    RECT r = widget.RatePaneRect();
+    RECT area{r.left, r.top, r.left + 8, r.top + 120};
+    if (!WaitUntil([&] { return ScreenArea(area).BarRows(4).first == 0; }, 30s))
+        return figures;
+    std::pair<int, int> first = ScreenArea(area).BarRows(4);
+    figures.barHeight = first.second - first.first + 1;
+    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+    std::pair<int, int> second{-1, -1};
+    if (WaitUntil([&] { return (second = ScreenArea(area).BarRows(4)).first > 0; }, 10s))
+        figures.pitch = second.first;
+    figures.listWidth = r.right - r.left;
+    RECT window{};
+    GetWindowRect(widget.window, &window);
+    figures.windowWidth = window.right - window.left;
+    return figures;
+}
+
+TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
+{
+    std::string folder = TestFolder();
+    ScriptedServer feed;
+    feed.SetFallback(RateResponse("1.08580", "1.08590"));
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", feed.Url("/rate/neo/rate.asp"));
+
+    ASSERT_TRUE(widget.Start());
+    RowFigures at96 = MeasureRows(widget);
+    ASSERT_TRUE(widget.Exit());
+
+    RowFigures at144;
+    {
+        ScreenDpi screen(144);
+        ASSERT_TRUE(widget.Start());
+        screen.Restore(); // the widget has read it; nothing else starts with it
+        at144 = MeasureRows(widget);
+        ASSERT_TRUE(widget.Exit());
+    }
+    std::printf("96 DPI: bar %d, pitch %d, list %d; 144 DPI: bar %d, pitch %d, list %d\n", at96.barHeight,
+                at96.pitch, at96.listWidth, at144.barHeight, at144.pitch, at144.listWidth);
+    EXPECT_EQ(at96.barHeight, 20);
+    EXPECT_EQ(at96.pitch, 16);
+    EXPECT_EQ(at96.listWidth, 200);
+    EXPECT_EQ(at144.barHeight * 2, at96.barHeight * 3);
+    EXPECT_EQ(at144.pitch * 2, at96.pitch * 3);
+    EXPECT_EQ(at144.listWidth * 2, at96.listWidth * 3);
+    // The saved placement is in physical pixels: the same window at either DPI.
+    EXPECT_EQ(at144.windowWidth, at96.windowWidth);
+    EXPECT_EQ(widget.Setting("Window", "MainWidth"), "540");
+}

@@ -353,4 +353,23 @@ TEST_F(WidgetInProcess, StartWithWindowsCommandAddsAndRemovesTheRunValue)
     EXPECT_EQ(entry.IsSet(), before);
 }
 
+TEST_F(WidgetInProcess, DpiChangeTakesTheSuggestedRectangleAndLaysThePanesOutAgain)
+{
+    Open();
+    RECT suggested{100, 120, 100 + 630, 120 + 330};
+    SendMessageA(widget->window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    GetWindowRect(widget->window, &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right - now.left, 630);
+    EXPECT_EQ(now.bottom - now.top, 330);
+    RECT client{}, chart{};
+    GetClientRect(widget->window, &client);
+    GetWindowRect(widget->chartPane.window, &chart);
+    // This test process is not DPI-aware, so it stays at 96: the list keeps 200 pixels.
+    EXPECT_EQ(chart.right - chart.left, client.right - 200);
+    EXPECT_EQ(chart.bottom - chart.top, client.bottom);
+}
+
 }  // namespace
