@@ -1,5 +1,6 @@
 #include "app/Quillbrae.h"
 
+#include "app/AlertBalloon.h"
 #include "app/StartWithWindows.h"
 #include "base/DpiScale.h"
 #include "display/RateSpeech.h"
@@ -28,9 +29,6 @@ constexpr size_t TrayTipLength = 63;
 // Shell time-outs tolerated while adding the tray icon at start-up: about
 // ten seconds, then the widget runs on and waits for "TaskbarCreated".
 constexpr int TrayTimeoutRetries = 8;
-
-// The balloon's text field holds 255 characters and the terminator.
-constexpr size_t BalloonTextLength = 255;
 
 }  // namespace
 
@@ -132,8 +130,7 @@ void Quillbrae::CheckAlerts()
             if (ratePane.speechEnabled.load())
                 SpeakText(message);
             std::lock_guard<std::mutex> guard(balloonLock);
-            if (balloonText.size() + 1 + message.size() <= BalloonTextLength)
-                balloonText += (balloonText.empty() ? "" : "\n") + message;
+            AppendBalloonLine(balloonText, message);
             queued = true;
         }
     }
@@ -150,13 +147,7 @@ void Quillbrae::ShowAlertBalloon()
     }
     if (text.empty() || trayIcon.hWnd == nullptr)
         return;
-    NOTIFYICONDATAA balloon = trayIcon;
-    balloon.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    balloon.uFlags = NIF_INFO;
-    balloon.dwInfoFlags = NIIF_INFO;
-    std::memcpy(balloon.szInfo, text.data(), std::min(text.size(), sizeof balloon.szInfo - 1));
-    const std::string& title = ProgramName();
-    std::memcpy(balloon.szInfoTitle, title.data(), std::min(title.size(), sizeof balloon.szInfoTitle - 1));
+    NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
     Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }
 
