@@ -62,7 +62,7 @@ public:
 
     FXRatePane ratePane;
     ChartPane chartPane;
-    int32_t rateListWidth = 200; // at 96 DPI
+    int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
@@ -87,7 +87,7 @@ private:
     // Read before the worker starts; from then on the worker's alone.
     PriceAlerts alerts;
     std::mutex balloonLock;
-    std::string balloonText; // guarded by balloonLock; at most one balloon's worth
+    std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
 
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     std::thread trayRemoval;         // owned: joined by the destructor

@@ -28,7 +28,7 @@ private:
     HKEY key = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 StartupEntry::StartupEntry(std::string key, std::string value, std::string line)
     : keyPath(std::move(key)), valueName(std::move(value)), command(std::move(line))

@@ -19,7 +19,7 @@ public:
     const std::string& Command() const { return command; }
 
 private:
-    std::string keyPath; // under HKEY_CURRENT_USER
+    std::string keyPath;  // under HKEY_CURRENT_USER
     std::string valueName;
     std::string command;
 };

@@ -29,4 +29,4 @@ constexpr float Scale(float value, int dpiValue)
     return value * static_cast<float>(Checked(dpiValue)) / kBase;
 }
 
-} // namespace dpi
+}  // namespace dpi

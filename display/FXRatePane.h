@@ -65,7 +65,7 @@ public:
     std::atomic<bool> speechEnabled{false};
 
 private:
-    PairFilter pairFilter; // guarded by rates' lock
+    PairFilter pairFilter;  // guarded by rates' lock
 
     // The positions of the shown records, in row order; under the lock.
     std::vector<size_t> ShownRows(const SharedRates::Records& records) const;

@@ -16,7 +16,7 @@ std::string_view TrimBlanks(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
-} // namespace
+}  // namespace
 
 PairFilter PairFilter::Parse(std::string_view text)
 {

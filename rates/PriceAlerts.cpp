@@ -49,7 +49,7 @@ double FigureValue(std::string_view figure)
 {
     uint64_t mantissa = 0;
     int significant = 0;
-    int scale = 0; // powers of ten to divide by
+    int scale = 0;  // powers of ten to divide by
     bool fraction = false;
     for (char c : figure) {
         if (c == '.') {
@@ -63,7 +63,7 @@ double FigureValue(std::string_view figure)
             if (fraction)
                 ++scale;
         } else if (!fraction) {
-            --scale; // an integer digit past the mantissa's reach
+            --scale;  // an integer digit past the mantissa's reach
         }
     }
     double value = static_cast<double>(mantissa);
@@ -74,7 +74,7 @@ double FigureValue(std::string_view figure)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<PriceFigure> ReadPriceFigure(std::string_view text)
 {

@@ -17,7 +17,7 @@ public:
     struct Level {
         Side side;
         double value;
-        std::string text; // the figure as the settings gave it, for the message
+        std::string text;  // the figure as the settings gave it, for the message
     };
 
     // Bounds on what the settings file can make the widget hold.

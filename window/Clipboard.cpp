@@ -44,7 +44,7 @@ private:
     HGLOBAL memory;
 };
 
-} // namespace
+}  // namespace
 
 bool PutClipboardText(HWND owner, const std::string& text)
 {
@@ -62,6 +62,6 @@ bool PutClipboardText(HWND owner, const std::string& text)
         return false;
     if (SetClipboardData(CF_TEXT, block.Get()) == nullptr)
         return false;
-    block.Release(); // the clipboard's now
+    block.Release();  // the clipboard's now
     return true;
 }

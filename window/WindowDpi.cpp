@@ -17,7 +17,7 @@ GetDpiForWindowFunction FindGetDpiForWindow()
     return function;
 }
 
-} // namespace
+}  // namespace
 
 int WindowDpi(HWND window)
 {

@@ -21,7 +21,7 @@ TEST(AlertBalloon, MessagesShareOneBalloonWhileTheyFitWhole)
         {{std::string(255, 'x')}, std::string(255, 'x')},
         {{std::string(256, 'x'), first}, first},                       // too long alone: left out
         {{std::string(254, 'x'), "y"}, std::string(254, 'x')},         // 256 with the line break
-        {{std::string(253, 'x'), "y"}, std::string(253, 'x') + "\ny"}, // exactly 255
+        {{std::string(253, 'x'), "y"}, std::string(253, 'x') + "\ny"},  // exactly 255
     };
     for (const Case& c : cases) {
         std::string pending;
@@ -53,4 +53,4 @@ TEST(AlertBalloon, RecordCarriesTheTextForTheSameIcon)
     EXPECT_EQ(std::string(cut.szInfoTitle), std::string(63, 'b'));
 }
 
-} // namespace
+}  // namespace

@@ -240,12 +240,12 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     widget.Set("Alerts", "EURUSD", "above 1.0900; below 0.5; sideways 3");
     widget.Set("Alerts", "GBPUSD", "above one");
     ASSERT_TRUE(widget.Start());
-    PostMessageA(widget.window, WM_COMMAND, 10, 0); // speech on, before the first crossing
+    PostMessageA(widget.window, WM_COMMAND, 10, 0);  // speech on, before the first crossing
 
     // Alerts said once download n is done. When download n + 1 is asked
     // for, download n has been spoken about and n + 1 perhaps already too.
     const std::string alert = "Speak EURUSD above 1.0900: 1.0912";
-    const size_t saidBy[] = {0, 0, 1, 1, 1, 2, 2, 2}; // by download index
+    const size_t saidBy[] = {0, 0, 1, 1, 1, 2, 2, 2};  // by download index
     for (size_t n = 1; n <= 7; ++n) {
         ASSERT_TRUE(WaitUntil([&] { return downloads() >= static_cast<long>(n); }, 40s)) << n;
         feed.SetFallback(RateResponse(bids[std::min<size_t>(n, 5)], asks[std::min<size_t>(n, 5)]));
@@ -266,7 +266,7 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
     SendMessageA(pane, WM_COPY, 0, 0);
     EXPECT_EQ(ClipboardText(), "EURUSD 1.0912 - 15");
-    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0); // two rows: back to the first
+    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);  // two rows: back to the first
     SendMessageA(pane, WM_COPY, 0, 0);
     EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
 
@@ -303,7 +303,7 @@ TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
     EXPECT_TRUE(WaitUntil([&] { return RunValue() == "<none>"; }, 10s)) << RunValue();
     EXPECT_TRUE(widget.Exit());
 
-    if (before != "<none>") { // as it was
+    if (before != "<none>") {  // as it was
         HKEY key = nullptr;
         RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
                         KEY_SET_VALUE, nullptr, &key, nullptr);
@@ -313,7 +313,7 @@ TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
     }
 }
 
-} // namespace
+}  // namespace
 // process starts: set while one widget starts, then put back as it was.
 class ScreenDpi {
 public:
@@ -373,7 +373,7 @@ private:
 };
 
 struct RowFigures {
-    int barHeight = -1; // the first row's selection bar, top to bottom
+    int barHeight = -1;  // the first row's selection bar, top to bottom
     int pitch = -1;     // from one row's bar to the next one's
     int listWidth = -1;
     int windowWidth = -1;
@@ -417,7 +417,7 @@ TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
     {
         ScreenDpi screen(144);
         ASSERT_TRUE(widget.Start());
-        screen.Restore(); // the widget has read it; nothing else starts with it
+        screen.Restore();  // the widget has read it; nothing else starts with it
         at144 = MeasureRows(widget);
         ASSERT_TRUE(widget.Exit());
     }

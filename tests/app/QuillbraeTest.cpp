@@ -312,7 +312,7 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileWaitingForTheNextUpdate)
 TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
 {
     struct Case {
-        const char* stored; // nullptr: no key
+        const char* stored;  // nullptr: no key
         const char* written;
     };
     std::string many;
@@ -321,7 +321,7 @@ TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
     const Case cases[] = {
         {nullptr, "<missing>"},
         {"", ""},     // an empty value stays as it was
-        {" , ", ","}, // the profile itself drops the blanks at the ends
+        {" , ", ","},  // the profile itself drops the blanks at the ends
         {"USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
         {many.c_str(), nullptr},
     };

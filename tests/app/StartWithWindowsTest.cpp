@@ -47,7 +47,7 @@ TEST(StartWithWindows, SetMeansExactlyThisCommand)
     struct Case {
         const char* what;
         DWORD type;
-        std::string stored; // with its terminator where the type has one
+        std::string stored;  // with its terminator where the type has one
         bool set;
     } cases[] = {
         {"exactly the command", REG_SZ, command + '\0', true},
@@ -82,4 +82,4 @@ TEST(StartWithWindows, WidgetEntryIsTheQuotedExecutableUnderTheRunKey)
     EXPECT_EQ(std::string(names::kRunKeyPath), "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
 }
 
-} // namespace
+}  // namespace

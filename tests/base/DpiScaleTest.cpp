@@ -16,7 +16,7 @@ TEST(DpiScale, ScalesFiguresToTheNearestPixel)
         {1, 120, 1},     {2, 144, 3},     {-10, 144, -15},
         {-1, 144, -2},   {0, 144, 0},     {12, 168, 21},
         {264, 144, 396}, {24, 72, 18},    {16, 0, 16},
-        {16, -96, 16},   {16, 47, 16},    {16, 961, 16}, // broken DPIs read as 96
+        {16, -96, 16},   {16, 47, 16},    {16, 961, 16},  // broken DPIs read as 96
         {16, 48, 8},     {16, 960, 160},  {1000000000, 192, 2000000000},
     };
     for (const Case& c : cases)
@@ -26,4 +26,4 @@ TEST(DpiScale, ScalesFiguresToTheNearestPixel)
     static_assert(dpi::Scale(16, 144) == 24, "usable in constant expressions");
 }
 
-} // namespace
+}  // namespace

@@ -248,11 +248,11 @@ TEST_F(RatePaneFixture, ClicksSelectRowsAndTellTheParent)
 
 TEST_F(RatePaneFixture, PairFilterShowsSelectsAndMovesOverItsOwnRowsOnly)
 {
-    AddThreeRows(); // USDJPY, EURUSD, GBPUSD
+    AddThreeRows();  // USDJPY, EURUSD, GBPUSD
     pane.SetPairFilter(PairFilter::Parse("GBPUSD, NZDUSD, USDJPY"));
     struct Case {
         int selected;
-        const char* code; // null: no record
+        const char* code;  // null: no record
     } cases[] = {{0, "GBPUSD"}, {1, "USDJPY"}, {2, nullptr}, {-1, nullptr}};
     for (const Case& c : cases) {
         pane.selected = c.selected;
@@ -305,12 +305,12 @@ TEST_F(RatePaneFixture, CopyPutsTheSelectedCodeAndPriceOnTheClipboard)
     struct Case {
         const char* filter;
         int selected;
-        bool byKeys; // Ctrl+C rather than WM_COPY
+        bool byKeys;  // Ctrl+C rather than WM_COPY
         const char* text;
     } cases[] = {
         {"", 0, false, "USDJPY 150.20"},
         {"", 1, true, "EURUSD 1.0840"},
-        {"GBPUSD,EURUSD", 0, false, "GBPUSD 1.2700"}, // the shown row, not the list's
+        {"GBPUSD,EURUSD", 0, false, "GBPUSD 1.2700"},  // the shown row, not the list's
         {"GBPUSD,EURUSD", 1, true, "EURUSD 1.0840"},
     };
     for (const Case& c : cases) {

@@ -36,7 +36,7 @@ TEST(PairFilter, ParsesCommaSeparatedCodesAndDropsWhatCannotBeOne)
         {"EURUSD,,GBPUSD,", {"EURUSD", "GBPUSD"}, "EURUSD,GBPUSD"},
         {"EURUSD,eurusd,EURUSD", {"EURUSD"}, "EURUSD"},                 // repeats, in any case
         {"ABCDEFGHIJKLMNOPQ,GBPUSD", {"GBPUSD"}, "GBPUSD"},             // 17 characters is no code
-        {"ABCDEFGHIJKLMNOP", {"ABCDEFGHIJKLMNOP"}, "ABCDEFGHIJKLMNOP"}, // 16 is
+        {"ABCDEFGHIJKLMNOP", {"ABCDEFGHIJKLMNOP"}, "ABCDEFGHIJKLMNOP"},  // 16 is
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -70,14 +70,14 @@ TEST(PairFilter, SelectsTheListedPairsInTheListedOrder)
 {
     const std::vector<std::string> source = {"EURUSD", "USDJPY", "GBPUSD", "AUDUSD"};
     const SelectCase cases[] = {
-        {"", source, {0, 1, 2, 3}}, // no filter: all, in the source's order
+        {"", source, {0, 1, 2, 3}},  // no filter: all, in the source's order
         {"", {}, {}},
-        {"GBPUSD,EURUSD", source, {2, 0}}, // the filter's order
+        {"GBPUSD,EURUSD", source, {2, 0}},  // the filter's order
         {"usdjpy", source, {1}},           // any case
         {"NZDUSD,AUDUSD", source, {3}},    // not (yet) in the source: skipped
         {"NZDUSD", source, {}},
-        {"NZDUSD,AUDUSD", {"NZDUSD", "AUDUSD"}, {0, 1}}, // ...until it appears
-        {"EURUSD", {"USDJPY", "EURUSD", "EURUSD"}, {1}}, // a repeated record shows once
+        {"NZDUSD,AUDUSD", {"NZDUSD", "AUDUSD"}, {0, 1}},  // ...until it appears
+        {"EURUSD", {"USDJPY", "EURUSD", "EURUSD"}, {1}},  // a repeated record shows once
     };
     for (const SelectCase& c : cases) {
         SCOPED_TRACE(c.filter);
@@ -85,4 +85,4 @@ TEST(PairFilter, SelectsTheListedPairsInTheListedOrder)
     }
 }
 
-} // namespace
+}  // namespace

@@ -27,7 +27,7 @@ TEST(PriceAlerts, ParsesLevelsAndLeavesOutBadParts)
         {"above ", {}},
         {"over 1.09", {}},
         {"above1.09", {}},
-        {"above 1.09x; below 1.08", {{Side::Below, "1.08"}}}, // a typo spoils its own part only
+        {"above 1.09x; below 1.08", {{Side::Below, "1.08"}}},  // a typo spoils its own part only
         {"above -1.09", {}},
         {"above 0", {}},
         {"above 0.000", {}},
@@ -35,7 +35,7 @@ TEST(PriceAlerts, ParsesLevelsAndLeavesOutBadParts)
         {"above 1e3", {}},
         {"above 1,09", {}},
         {"above 1 09", {}},
-        {"above 1234567890123456789012345", {}}, // 25 characters: no figure
+        {"above 1234567890123456789012345", {}},  // 25 characters: no figure
         {"below 123456789012345678901234", {{Side::Below, "123456789012345678901234"}}},
     };
     for (const LevelsCase& c : cases) {
@@ -51,7 +51,7 @@ TEST(PriceAlerts, ParsesLevelsAndLeavesOutBadParts)
 
 struct FigureCase {
     const char* text;
-    const char* figure; // null: none
+    const char* figure;  // null: none
     double value;
 };
 
@@ -97,7 +97,7 @@ TEST(PriceAlerts, ReadsASectionAndBoundsWhatItKeeps)
     EXPECT_TRUE(alerts.Watches("gbpusd"));
     EXPECT_FALSE(alerts.Watches("USDJPY"));
     EXPECT_FALSE(alerts.Watches(""));
-    EXPECT_EQ(alerts.LevelCount(), 4u); // EURUSD's three, GBPUSD's one
+    EXPECT_EQ(alerts.LevelCount(), 4u);  // EURUSD's three, GBPUSD's one
 
     PriceAlerts many;
     for (int i = 0; i < 100; ++i)
@@ -128,20 +128,20 @@ TEST(PriceAlerts, SpeaksOncePerCrossingAndReArmsOnlyPastTheMargin)
         {"above: once, then again after re-arming",
          "above 1.0900",
          {{"1.0850 - 53", {}},
-          {"1.0900 - 03", {}}, // at the level is not above it
+          {"1.0900 - 03", {}},  // at the level is not above it
           {"1.0912 - 15", {"EURUSD above 1.0900: 1.0912"}},
           {"1.0950 - 53", {}},
-          {"1.0895 - 98", {}}, // back below, but not by the margin
+          {"1.0895 - 98", {}},  // back below, but not by the margin
           {"1.0901 - 04", {}},
-          {"1.0889 - 92", {}}, // past the margin: armed again
+          {"1.0889 - 92", {}},  // past the margin: armed again
           {"1.0901 - 04", {"EURUSD above 1.0900: 1.0901"}}}},
         {"below, mirrored",
          "below 1.0800",
          {{"1.0810 - 13", {}},
           {"1.0799 - 02", {"EURUSD below 1.0800: 1.0799"}},
-          {"1.0808 - 11", {}}, // 1.0808 < 1.08108
+          {"1.0808 - 11", {}},  // 1.0808 < 1.08108
           {"1.0790 - 93", {}},
-          {"1.0811 - 14", {}}, // re-armed
+          {"1.0811 - 14", {}},  // re-armed
           {"1.0750 - 53", {"EURUSD below 1.0800: 1.0750"}}}},
         {"already beyond when the watch begins",
          "above 1.0900",
@@ -150,7 +150,7 @@ TEST(PriceAlerts, SpeaksOncePerCrossingAndReArmsOnlyPastTheMargin)
          "above 1.0900; below 1.0800",
          {{"1.0850 - 53", {}},
           {"1.0950 - 53", {"EURUSD above 1.0900: 1.0950"}},
-          {"1.0750 - 53", {"EURUSD below 1.0800: 1.0750"}}, // re-arms above on the way
+          {"1.0750 - 53", {"EURUSD below 1.0800: 1.0750"}},  // re-arms above on the way
           {"1.0950 - 53", {"EURUSD above 1.0900: 1.0950"}}}},
         {"a text without a figure changes nothing",
          "above 1.0900",
@@ -167,4 +167,4 @@ TEST(PriceAlerts, SpeaksOncePerCrossingAndReArmsOnlyPastTheMargin)
     }
 }
 
-} // namespace
+}  // namespace
