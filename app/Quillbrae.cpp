@@ -1,7 +1,12 @@
 #include "app/Quillbrae.h"
 
+#include "app/AlertBalloon.h"
+#include "app/StartWithWindows.h"
+#include "base/DpiScale.h"
+#include "display/RateSpeech.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
+#include "window/WindowDpi.h"
 
 #include <shellapi.h>
 
@@ -53,6 +58,8 @@ bool Quillbrae::Create()
     Stop();
     ReadRateUrl();
     ReadRateFormat();
+    ReadPairFilter();
+    ReadAlerts();
     return CreateTopLevelWindow();
 }
 
@@ -89,6 +96,68 @@ void Quillbrae::ReadRateFormat()
     // An unknown value reads as the default, which detects the format.
     rateFormat = RateFormat::Auto;
     ParseRateFormat(text, rateFormat);
+void Quillbrae::ReadPairFilter()
+{
+    std::vector<char> text(LongestPairList + 1, '\0');
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kPairsKey, "", text.data(),
+                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
+    PairFilter filter = PairFilter::Parse(std::string_view(text.data(), length));
+    pairList = filter.Text();
+    ratePane.SetPairFilter(std::move(filter));
+}
+
+void Quillbrae::ReadAlerts()
+{
+    std::vector<char> block(AlertSectionSize, '\0');
+    DWORD length = GetPrivateProfileSectionA(names::kAlertsSection, block.data(), AlertSectionSize,
+                                             SettingsFilePath().c_str());
+    std::string_view lines(block.data(), std::min<DWORD>(length, AlertSectionSize));
+    // A section that did not fit ends in a cut line: leave that one out.
+    if (length >= AlertSectionSize - 2) {
+        size_t lastEnd = lines.find_last_of('\0', lines.size() >= 2 ? lines.size() - 2 : 0);
+        lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
+    }
+    alerts = PriceAlerts::ParseSection(lines);
+}
+
+void Quillbrae::CheckAlerts()
+{
+    if (alerts.Empty())
+        return;
+    std::vector<std::pair<std::string, std::string>> prices;
+    {
+        auto records = ratePane.rates.Lock();
+        for (const FXRate& rate : *records) {
+            if (alerts.Watches(rate.code))
+                prices.emplace_back(rate.code, rate.priceText);
+        }
+    }
+    // Spoken and queued with the lock let go: the speech program may take its time.
+    bool queued = false;
+    for (const auto& price : prices) {
+        for (const std::string& message : alerts.Check(price.first, price.second)) {
+            if (ratePane.speechEnabled.load())
+                SpeakText(message);
+            std::lock_guard<std::mutex> guard(balloonLock);
+            AppendBalloonLine(balloonText, message);
+            queued = true;
+        }
+    }
+    if (queued)
+        PostMessageA(window, AlertMessage, 0, 0);
+}
+
+void Quillbrae::ShowAlertBalloon()
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> guard(balloonLock);
+        text.swap(balloonText);
+    }
+    if (text.empty() || trayIcon.hWnd == nullptr)
+        return;
+    NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
+    Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }
 
 void Quillbrae::LoadPlacement()
@@ -134,6 +203,9 @@ void Quillbrae::SavePlacement()
     WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
                                SettingsFilePath().c_str());
+    if (!pairList.empty())
+        WritePrivateProfileStringA(SettingsSection, names::kPairsKey, pairList.c_str(),
+                                   SettingsFilePath().c_str());
 
     RemoveTrayIcon();
 }
@@ -162,6 +234,11 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     case ExitCommand:
         PostMessageA(window, WM_CLOSE, 0, 0);
         break;
+    case StartWithWindowsCommand: {
+        StartupEntry entry = WidgetStartupEntry();
+        entry.Set(!entry.IsSet());
+        break;
+    }
     default:
         break;
     }
@@ -171,9 +248,25 @@ LRESULT Quillbrae::OnSize(WPARAM, LPARAM lParam)
 {
     int width = LOWORD(lParam);
     int height = HIWORD(lParam);
-    ratePane.SetBounds(0, 0, rateListWidth, height);
-    chartPane.SetBounds(rateListWidth, 0, width - rateListWidth, height);
+    int listWidth = dpi::Scale(rateListWidth, WindowDpi(window));
+    ratePane.SetBounds(0, 0, listWidth, height);
+    chartPane.SetBounds(listWidth, 0, width - listWidth, height);
     return 0;
+}
+
+void Quillbrae::OnDpiChanged(const RECT* suggested)
+{
+    // The panes read the new DPI as they paint; the list's width and every
+    // row follow from it. The suggested rectangle keeps the window's size
+    // in inches on the new monitor.
+    if (suggested != nullptr)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window, &client);
+    OnSize(SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    ratePane.Invalidate(nullptr, false);
+    chartPane.Invalidate(nullptr, false);
 }
 
 void Quillbrae::BeginDrag()
@@ -201,6 +294,12 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_RBUTTONUP:
         ShowPopupMenu();
+        return 0;
+    case AlertMessage:
+        ShowAlertBalloon();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
     default:
         break;
@@ -254,9 +353,11 @@ void Quillbrae::ShowPopupMenu()
 {
     PopupMenu menu;
     menu.AppendItem("&Use Voxlume", UseSpeechCommand);
+    menu.AppendItem("Start with &Windows", StartWithWindowsCommand);
     menu.AppendSeparator();
     menu.AppendItem("&Exit", ExitCommand);
     menu.Check(UseSpeechCommand, ratePane.speechEnabled);
+    menu.Check(StartWithWindowsCommand, WidgetStartupEntry().IsSet());
     POINT at{};
     GetCursorPos(&at);
     UINT chosen = menu.Track(at.x, at.y, window);
@@ -304,6 +405,7 @@ uint32_t Quillbrae::Run()
         UpdateRates(ratePane.rates, rateUrl, StopFlag(), rateFormat);
         if (stopRequested)
             break;
+        CheckAlerts();
         ratePane.Refresh();
         chartPane.ShowSelectedRate(ratePane);
         chartPane.Refresh();

@@ -3,11 +3,13 @@
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "rates/RateFormat.h"
+#include "rates/PriceAlerts.h"
 #include "window/App.h"
 #include "window/Thread.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -19,8 +21,13 @@ class Quillbrae : public App, public Thread {
 public:
     static constexpr UINT UseSpeechCommand = names::kUseSpeechCommand;
     static constexpr UINT ExitCommand = names::kExitCommand;
+    static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT TrayIconId = 1;
     static constexpr int IconResource = names::kIconResource;
+    // Posted by the worker when alert messages wait for the tray balloon.
+    static constexpr UINT AlertMessage = WM_APP + 1;
+    // Room for the section "Alerts"; a longer one loses its last entries.
+    static constexpr DWORD AlertSectionSize = 16384;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -29,6 +36,8 @@ public:
     static constexpr uint32_t LongestUpdateInterval = 24u * 60u * 60u * 1000u;
     // A rate page address longer than this in the settings file is not one.
     static constexpr size_t LongestRateUrl = 2048;
+    // A "Pairs" value longer than this is cut there (64 codes fit easily).
+    static constexpr size_t LongestPairList = 1024;
 
     Quillbrae();
     ~Quillbrae() override;
@@ -49,25 +58,39 @@ public:
     // "TaskbarCreated", and the icon is added again then.
     bool AddTrayIcon(int iconId);
     void HandlePaneNotify(LPARAM header);
+    void OnDpiChanged(const RECT* suggested);
     void ShowPopupMenu();
 
     FXRatePane ratePane;
     ChartPane chartPane;
-    int32_t rateListWidth = 200;
+    int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
     RateFormat rateFormat = RateFormat::Auto;
+    // The "Pairs" value as it is written back at close; empty when unset.
+    std::string pairList;
 
 private:
     void ReadRateUrl();
     void ReadRateFormat();
+    void ReadPairFilter();
+    void ReadAlerts();
+    // Worker thread: checks the latest prices against the alert levels and
+    // reports each crossing by speech (when on) and by the tray balloon.
+    void CheckAlerts();
+    void ShowAlertBalloon();
     // Takes the tray icon down without holding up the close: a shell may
     // take its time over it (Wine's waits for the X server to unmap the
     // icon's window), and the window can go meanwhile.
     void RemoveTrayIcon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
+
+    // Read before the worker starts; from then on the worker's alone.
+    PriceAlerts alerts;
+    std::mutex balloonLock;
+    std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
 
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     std::thread trayRemoval;         // owned: joined by the destructor

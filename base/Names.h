@@ -20,6 +20,11 @@ inline constexpr const char* kMainWindowClass = "MainFrame";
 // Popup menu commands (WM_COMMAND ids) that scripts and tests send too.
 inline constexpr unsigned kUseSpeechCommand = 10;
 inline constexpr unsigned kExitCommand = 11;
+inline constexpr unsigned kStartWithWindowsCommand = 13;
+
+// Where Windows looks for programs to start at log-on, and the widget's value there.
+inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char* kRunValueName = "Quillbrae";
 
 // The local feed's default port and page, and so the widget's default source.
 inline constexpr uint16_t kDefaultFeedPort = 8080;
@@ -31,7 +36,9 @@ inline constexpr const char* kWidgetSection = "Quillbrae";
 inline constexpr const char* kUpdateTimerKey = "UpdateTimer";
 inline constexpr const char* kRateUrlKey = "RateUrl";
 inline constexpr const char* kRateFormatKey = "RateFormat";
+inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kPlacementSection = "Window";
+inline constexpr const char* kAlertsSection = "Alerts";
 
 }  // namespace names
 #endif

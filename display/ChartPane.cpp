@@ -4,6 +4,7 @@
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateChart.h"
+#include "window/WindowDpi.h"
 
 #include <functional>
 
@@ -78,6 +79,6 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
     if (std::optional<FXRate> record = CopyShownRate())
-        DrawRateChart(*record, buffer.Get(), 0, GetWidth());
+        DrawRateChart(*record, buffer.Get(), 0, GetWidth(), WindowDpi(window));
     buffer.CopyToTarget();
 }

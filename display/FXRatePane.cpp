@@ -1,11 +1,14 @@
 #include "display/FXRatePane.h"
 
+#include "base/DpiScale.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
+#include "window/Clipboard.h"
+#include "window/WindowDpi.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,6 +16,7 @@
 
 namespace {
 
+// Figures at 96 DPI; drawn scaled to the pane's DPI.
 constexpr int firstColumn = 4;
 constexpr int secondColumn = 76;
 constexpr int thirdColumn = 122;
@@ -30,9 +34,9 @@ struct Row {
     std::string code;
 };
 
-int32_t CountOf(const SharedRates::Records& records)
+template <typename List> int32_t CountOf(const List& list)
 {
-    return static_cast<int32_t>(std::min<size_t>(records.size(), INT32_MAX));
+    return static_cast<int32_t>(std::min<size_t>(list.size(), INT32_MAX));
 }
 
 SIZE TextExtent(HDC dc, const std::string& text)
@@ -63,12 +67,24 @@ FXRatePane::~FXRatePane()
     Destroy();
 }
 
+void FXRatePane::SetPairFilter(PairFilter filter)
+{
+    auto records = rates.Lock();
+    pairFilter = std::move(filter);
+}
+
+std::vector<size_t> FXRatePane::ShownRows(const SharedRates::Records& records) const
+{
+    return pairFilter.Select(records);
+}
+
 FXRate* FXRatePane::GetSelectedRate(SharedRates::Records& records) const
 {
+    std::vector<size_t> shown = ShownRows(records);
     int32_t index = selected.load();
-    if (index < 0 || index >= CountOf(records))
+    if (index < 0 || index >= CountOf(shown))
         return nullptr;
-    return &records[static_cast<size_t>(index)];
+    return &records[shown[static_cast<size_t>(index)]];
 }
 
 const FXRate* FXRatePane::GetSelectedRate(const SharedRates::Records& records) const
@@ -92,6 +108,13 @@ void FXRatePane::Refresh()
     SpeakText(text);
 }
 
+std::string FXRatePane::SelectedCopyText() const
+{
+    auto records = rates.Lock();
+    const FXRate* rate = GetSelectedRate(*records);
+    return rate == nullptr ? std::string() : rate->code + " " + rate->priceText;
+}
+
 bool FXRatePane::OnCreate()
 {
     SYSTEMTIME now{};
@@ -104,7 +127,7 @@ bool FXRatePane::OnCreate()
 void FXRatePane::MoveSelection(WPARAM key)
 {
     auto records = rates.Lock();
-    int32_t count = CountOf(*records);
+    int32_t count = CountOf(ShownRows(*records));
     int32_t index = selected.load();
     if (key == VK_DOWN) {
         index += 1;
@@ -121,13 +144,14 @@ void FXRatePane::MoveSelection(WPARAM key)
 
 void FXRatePane::SelectRowAt(LPARAM point)
 {
-    if (rowHeight <= 0)
+    int32_t height = dpi::Scale(rowHeight, WindowDpi(window));
+    if (height <= 0)
         return;
-    int32_t row = static_cast<int32_t>(HIWORD(point)) / rowHeight;
+    int32_t row = static_cast<int32_t>(HIWORD(point)) / height;
     int code;
     {
         auto records = rates.Lock();
-        if (row >= CountOf(*records))
+        if (row >= CountOf(ShownRows(*records)))
             return;
         code = row == selected.load() ? selectedRowClicked : selectionChanged;
         selected.store(row);
@@ -144,7 +168,17 @@ LRESULT FXRatePane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     if (HandlePaintMessage(*this, hwnd, message, wParam, result))
         return result;
     switch (message) {
+    case WM_COPY: {
+        std::string text = SelectedCopyText();
+        if (!text.empty())
+            PutClipboardText(hwnd, text);
+        return 0;
+    }
     case WM_KEYDOWN:
+        if (wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+            SendMessageA(hwnd, WM_COPY, 0, 0);
+            return 0;
+        }
         MoveSelection(wParam);
         NotifyParent(selectionChanged);
         Invalidate(nullptr, false);
@@ -166,9 +200,12 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     int32_t selectedRow;
     {
         auto records = rates.Lock();
-        rows.reserve(records->size());
-        for (const FXRate& rate : *records)
+        std::vector<size_t> shown = ShownRows(*records);
+        rows.reserve(shown.size());
+        for (size_t index : shown) {
+            const FXRate& rate = (*records)[index];
             rows.push_back(Row{rate.trend, rate.priceText, rate.changeText, rate.code});
+        }
         selectedRow = selected.load();
     }
 
@@ -182,36 +219,43 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
         return;
     HDC memory = buffer.Get();
     buffer.Clear();
-    Font font("", Font::Bold, fontSize);
+    const int dpiValue = WindowDpi(window);
+    auto scaled = [dpiValue](int figure) { return dpi::Scale(figure, dpiValue); };
+    const int top = scaled(textTop);
+    const int height = scaled(rowHeight);
+    const int second = scaled(secondColumn);
+    const int third = scaled(thirdColumn);
+    Font font("", Font::Bold, scaled(fontSize));
     SelectGuard fontSelection(memory, font.GetHandle());
     SetBkMode(memory, TRANSPARENT);
 
     int rightmost = GetWidth();
-    int y = textTop;
+    int y = top;
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         if (static_cast<int32_t>(i) == selectedRow) {
-            RECT bar{0, y - textTop, rightmost, y + rowHeight};
+            RECT bar{0, y - top, rightmost, y + height};
             OwnedBrush brush(CreateSolidBrush(selectionColor));
             FillRect(memory, &bar, brush.Get());
         }
 
         COLORREF priceColor = row.trend == FXRate::Rose ? riseColor : row.trend == FXRate::Fell ? fallColor : textColor;
-        DrawColumn(memory, firstColumn, y, row.price, priceColor);
+        DrawColumn(memory, scaled(firstColumn), y, row.price, priceColor);
         if (row.change.find('-') != std::string::npos)
-            DrawColumn(memory, secondColumn, y, row.change, fallColor);
+            DrawColumn(memory, second, y, row.change, fallColor);
         else if (row.change.compare(0, 1, "+") == 0)  // a rates document's figure has its sign
-            DrawColumn(memory, secondColumn, y, row.change, riseColor);
+            DrawColumn(memory, second, y, row.change, riseColor);
         else
-            DrawColumn(memory, secondColumn, y, "+" + row.change, riseColor);
-        DrawColumn(memory, thirdColumn, y, row.code, textColor);
-        rightmost = std::max(rightmost, thirdColumn + static_cast<int>(TextExtent(memory, row.code).cx));
-        y += rowHeight;
+            DrawColumn(memory, second, y, "+" + row.change, riseColor);
+        DrawColumn(memory, third, y, row.code, textColor);
+        rightmost = std::max(rightmost, third + static_cast<int>(TextExtent(memory, row.code).cx));
+        y += height;
     }
 
     if (selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size())) {
         SIZE extent = TextExtent(memory, startTime);
-        DrawHaloText(memory, rightmost - extent.cx - startTimeInset, startTimeBottom - extent.cy, startTime);
+        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset),
+                     scaled(startTimeBottom) - extent.cy, startTime, scaled(1));
     }
     buffer.CopyToTarget();
 }

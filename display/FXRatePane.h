@@ -1,4 +1,5 @@
 #pragma once
+#include "rates/PairFilter.h"
 #include "rates/SharedRates.h"
 #include "window/BaseWindow.h"
 
@@ -7,17 +8,20 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The left-hand pane: one row per currency pair (price, signed change, code),
 // a selection bar on the selected row and, below the rows, the time the pane
 // was created. Keys and clicks move the selection and tell the parent by
-// WM_NOTIFY; a right-button release goes on to the parent.
+// WM_NOTIFY; a right-button release goes on to the parent. Ctrl+C and
+// WM_COPY put the selected pair on the clipboard.
 //
 // Threads: the worker merges downloads into `rates` and calls Refresh; the
 // window thread paints and handles input. Both reach the records only through
 // rates.Lock(). `selected` is written only by the window thread and only
 // while it holds that lock, so under the lock 0 <= selected < size holds
-// whenever the list is not empty.
+// whenever the list is not empty. With a pair filter set, rows and
+// `selected` count the records the filter shows, not the whole list.
 class FXRatePane : public BaseWindow {
 public:
     // Notification codes sent to the parent (WM_NOTIFY, NMHDR::code).
@@ -34,7 +38,14 @@ public:
     bool OnCreate() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // The selected record, or null while the list is empty. Takes the locked
+    // The selected pair as the clipboard gets it: code and price text,
+    // "EURUSD 1.0858 - 59"; empty while no row is shown.
+    std::string SelectedCopyText() const;
+
+    // Shows only the filter's pairs, in its order (an empty filter: all).
+    void SetPairFilter(PairFilter filter);
+
+    // The selected record, or null while no row is shown. Takes the locked
     // list (*rates.Lock()), so the pointer can only be had, and must only be
     // used, while the lock is held.
     FXRate* GetSelectedRate(SharedRates::Records& records) const;
@@ -54,6 +65,10 @@ public:
     std::atomic<bool> speechEnabled{false};
 
 private:
+    PairFilter pairFilter;  // guarded by rates' lock
+
+    // The positions of the shown records, in row order; under the lock.
+    std::vector<size_t> ShownRows(const SharedRates::Records& records) const;
     void MoveSelection(WPARAM key);
     void SelectRowAt(LPARAM point);
 };

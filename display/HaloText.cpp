@@ -8,11 +8,12 @@ void DrawPlainText(HDC dc, int x, int y, const std::string& text)
     TextOutA(dc, x, y, text.data(), length);
 }
 
-void DrawHaloText(HDC dc, int x, int y, const std::string& text)
+void DrawHaloText(HDC dc, int x, int y, const std::string& text, int outline)
 {
-    static const POINT outline[] = {{1, 1}, {1, -1}, {-1, -1}, {-1, 1}};
+    const POINT offsets[] = {
+        {outline, outline}, {outline, -outline}, {-outline, -outline}, {-outline, outline}};
     SetTextColor(dc, haloOutlineColor);
-    for (const POINT& offset : outline)
+    for (const POINT& offset : offsets)
         DrawPlainText(dc, x + offset.x, y + offset.y, text);
     SetTextColor(dc, haloTextColor);
     DrawPlainText(dc, x, y, text);

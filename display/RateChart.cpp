@@ -1,5 +1,6 @@
 #include "display/RateChart.h"
 
+#include "base/DpiScale.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/GdiObjects.h"
@@ -21,6 +22,13 @@ int ChartRow(float value)
     return ChartPixel(chartZeroLine - value * chartPixelsPerUnit, chartZeroLine);
 }
 
+int ChartRow(float value, int dpiValue)
+{
+    int zeroLine = dpi::Scale(chartZeroLine, dpiValue);
+    return ChartPixel(static_cast<float>(zeroLine) - value * dpi::Scale(chartPixelsPerUnit, dpiValue),
+                      zeroLine);
+}
+
 namespace {
 
 constexpr int labelLeft = -10;   // value labels start this far left of their point
@@ -29,26 +37,40 @@ constexpr float highLabelRise = -15.0f;  // above the highest point
 constexpr int baseLabelRise = -6;
 constexpr double extremeTolerance = 0.001;
 
-void DrawSummary(HDC dc, int left, const FXRate& record)
+// The figures above at one DPI.
+struct Layout {
+    explicit Layout(int dpiValue) : dpi(dpiValue) {}
+    int operator()(int figure) const { return dpi::Scale(figure, dpi); }
+    float operator()(float figure) const { return dpi::Scale(figure, dpi); }
+    float Row(float value) const
+    {
+        return static_cast<float>((*this)(chartZeroLine)) - value * (*this)(chartPixelsPerUnit);
+    }
+
+    int dpi;
+};
+
+void DrawSummary(HDC dc, int left, const FXRate& record, const Layout& scaled)
 {
     std::string counts = FormatText("+%d : -%d   %s", record.rises, record.falls, record.firstPriceText.c_str());
-    DrawHaloText(dc, left, 8, FormatText("%s    %s", record.code.c_str(), counts.c_str()));
-    DrawHaloText(dc, left, 24, FormatText("High: %s", record.highText.c_str()));
-    DrawHaloText(dc, left, 40, FormatText("Open:%s", record.openText.c_str()));
-    DrawHaloText(dc, left, 56, FormatText("Low : %s", record.lowText.c_str()));
+    int outline = scaled(1);
+    DrawHaloText(dc, left, scaled(8), FormatText("%s    %s", record.code.c_str(), counts.c_str()), outline);
+    DrawHaloText(dc, left, scaled(24), FormatText("High: %s", record.highText.c_str()), outline);
+    DrawHaloText(dc, left, scaled(40), FormatText("Open:%s", record.openText.c_str()), outline);
+    DrawHaloText(dc, left, scaled(56), FormatText("Low : %s", record.lowText.c_str()), outline);
 }
 
-void DrawValueLabel(HDC dc, float x, float row, float value)
+void DrawValueLabel(HDC dc, float x, float row, float value, const Layout& scaled)
 {
-    DrawPlainText(dc, ChartPixel(x + labelLeft, 0), ChartPixel(row, chartZeroLine),
+    DrawPlainText(dc, ChartPixel(x + scaled(labelLeft), 0), ChartPixel(row, scaled(chartZeroLine)),
                   FormatText("%.2f", static_cast<double>(value)));
 }
 
-void DrawHistory(HDC dc, float left, float width, const FXRate& record)
+void DrawHistory(HDC dc, float left, float width, const FXRate& record, const Layout& scaled)
 {
     const std::vector<FXRate::TimeRate>& samples = record.history;
     size_t count = samples.size();
-    float step = std::min(chartMaxStep, width / static_cast<float>(count));
+    float step = std::min(scaled(chartMaxStep), width / static_cast<float>(count));
     float x = left;
     int leftColumn = ChartPixel(left, 0);
     float lowest = record.lowValue - record.baseValue;
@@ -61,18 +83,18 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record)
         x += step;
         int column = ChartPixel(x, leftColumn);
         int previousColumn = ChartPixel(x - step, leftColumn);
-        MoveToEx(dc, column, ChartRow(value), nullptr);
+        MoveToEx(dc, column, ChartRow(value, scaled.dpi), nullptr);
         // Samples that share a pixel column draw nothing after the first.
         if (column - previousColumn >= 1)
-            LineTo(dc, previousColumn, ChartRow(samples[i - 1].value));
+            LineTo(dc, previousColumn, ChartRow(samples[i - 1].value, scaled.dpi));
 
-        float row = chartZeroLine - value * chartPixelsPerUnit;
+        float row = scaled.Row(value);
         if (!lowDrawn && value - lowest < extremeTolerance) {
-            DrawValueLabel(dc, x, row + lowLabelDrop, record.lowValue);
+            DrawValueLabel(dc, x, row + scaled(lowLabelDrop), record.lowValue, scaled);
             lowDrawn = true;
         }
         if (!highDrawn && highest - value < extremeTolerance) {
-            DrawValueLabel(dc, x, row + highLabelRise, record.highValue);
+            DrawValueLabel(dc, x, row + scaled(highLabelRise), record.highValue, scaled);
             highDrawn = true;
         }
     }
@@ -80,30 +102,33 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record)
 
 }  // namespace
 
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b)
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiValue)
 {
+    const Layout scaled(dpiValue);
     // In 64 bits, so that any two 32-bit positions work; once the plot area
     // is known not to be empty, both of its edges lie between a and b.
-    int64_t left = int64_t{a} + chartMargin;
-    int64_t right = int64_t{b} - chartMargin;
+    int64_t left = int64_t{a} + scaled(chartMargin);
+    int64_t right = int64_t{b} - scaled(chartMargin);
     if (right - left < 1)
         return;
 
     {
-        OwnedPen framePen(CreatePen(PS_SOLID, 2, chartFrameColor));
+        OwnedPen framePen(CreatePen(PS_SOLID, scaled(2), chartFrameColor));
         SelectGuard framePenSelection(dc, framePen.Get());
-        Rectangle(dc, static_cast<int>(left), chartFrameTop, static_cast<int>(right), chartFrameBottom);
+        Rectangle(dc, static_cast<int>(left), scaled(chartFrameTop), static_cast<int>(right),
+                  scaled(chartFrameBottom));
     }
 
-    Font font("", Font::Bold, record.labelFontSize);
+    Font font("", Font::Bold, scaled(record.labelFontSize));
     SelectGuard fontSelection(dc, font.GetHandle());
-    DrawSummary(dc, static_cast<int>(left), record);
+    DrawSummary(dc, static_cast<int>(left), record, scaled);
     if (record.history.empty())
         return;
 
-    OwnedPen linePen(CreatePen(PS_SOLID, 2, chartLineColor));
+    OwnedPen linePen(CreatePen(PS_SOLID, scaled(2), chartLineColor));
     SelectGuard linePenSelection(dc, linePen.Get());
     SetTextColor(dc, haloTextColor);
-    DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record);
-    DrawPlainText(dc, a, chartZeroLine + baseLabelRise, FormatText("%.2f", static_cast<double>(record.baseValue)));
+    DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled);
+    DrawPlainText(dc, a, scaled(chartZeroLine) + scaled(baseLabelRise),
+                  FormatText("%.2f", static_cast<double>(record.baseValue)));
 }

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
-// The chart's fixed vertical layout: the frame runs from y 1 to y 264, the
-// base value sits on y 128 and one pixel stands for 0.01.
+// The chart's vertical layout at 96 DPI: the frame runs from y 1 to y 264,
+// the base value sits on y 128 and one pixel stands for 0.01. At another DPI
+// every figure (these, the margins, offsets, fonts and pens) is scaled by
+// DPI / 96.
 constexpr int chartMargin = 24;
 constexpr int chartFrameTop = 1;
 constexpr int chartFrameBottom = 264;
@@ -21,6 +23,8 @@ constexpr COLORREF chartLineColor = 0x5D52EB;
 // be huge, infinite or not a number; none reaches a float-to-int conversion
 // unclamped (not a number sits on the zero line).
 int ChartRow(float value);
+// The same at `dpi`: trunc(scaled 128 - value * scaled 100).
+int ChartRow(float value, int dpi);
 
 // trunc(position) held within [-chartPixelLimit, chartPixelLimit];
 // `ifNotANumber` for NaN.
@@ -29,6 +33,6 @@ int ChartPixel(float position, int ifNotANumber);
 
 // Draws one pair between the horizontal positions a and b of `dc`: frame,
 // four summary lines, the history line and the low, high and base labels.
-// Draws nothing when the plot area (b - a - 48 pixels) is empty. Reads only
-// `record`; hand it a copy taken under the list's lock.
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b);
+// Draws nothing when the plot area (b - a - 48 pixels, scaled) is empty.
+// Reads only `record`; hand it a copy taken under the list's lock.
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpi = 96);

@@ -1,6 +1,8 @@
 #include "window/App.h"
 
+#include "base/DpiScale.h"
 #include "base/Names.h"
+#include "window/WindowDpi.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -89,10 +91,16 @@ void WriteNumber(const char* key, long value)
 
 }  // namespace
 
+const std::string& ProgramPath()
+{
+    static const std::string path = ModuleFileName();
+    return path;
+}
+
 const std::string& ProgramDirectory()
 {
     static const std::string directory = [] {
-        std::string path = ModuleFileName();
+        const std::string& path = ProgramPath();
         size_t slash = path.find_last_of("\\/");
         return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     }();
@@ -168,10 +176,15 @@ void App::LoadPlacement()
 {
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    int height = ReadSize("MainHeight", DefaultHeight);
-    int width = ReadSize("MainWidth", DefaultWidth);
-    int top = ReadCoordinate("MainTop", (screenHeight - DefaultHeight) / 2);
-    int left = ReadCoordinate("MainLeft", (screenWidth - DefaultWidth) / 2);
+    // Saved figures are physical pixels and stay as they are; only the
+    // first-run size, in 96-DPI pixels, grows with the DPI.
+    int dpiValue = WindowDpi(window);
+    int defaultWidth = dpi::Scale(DefaultWidth, dpiValue);
+    int defaultHeight = dpi::Scale(DefaultHeight, dpiValue);
+    int height = ReadSize("MainHeight", defaultHeight);
+    int width = ReadSize("MainWidth", defaultWidth);
+    int top = ReadCoordinate("MainTop", (screenHeight - defaultHeight) / 2);
+    int left = ReadCoordinate("MainLeft", (screenWidth - defaultWidth) / 2);
 
     RECT rect{left, top, left + width, top + height};
     MONITORINFO monitor{};

@@ -30,6 +30,8 @@ public:
     NOTIFYICONDATAA trayIcon;
 };
 
+// The executable's full path.
+const std::string& ProgramPath();
 // The executable's directory, with its trailing backslash.
 const std::string& ProgramDirectory();
 // The program as started, without directory and extension.

@@ -12,6 +12,7 @@
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
+#include "tests/support/SharedFile.h"
 #include "tests/support/Wait.h"
 #include "tests/support/WinePath.h"
 
@@ -50,31 +51,6 @@ uint16_t FreePort()
 {
     Socket probe = Socket::Listen("127.0.0.1", 0);
     return probe.LocalPort();  // closed again here; the feed takes it later
-}
-
-// How often `needle` occurs in `text`.
-size_t CountOf(const std::string& text, const std::string& needle)
-{
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
-        ++count;
-    return count;
-}
-
-// The whole file, read while another process may still write it.
-std::string ReadSharedFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
 }
 
 // The local rate feed in the test's folder, on `port` (0: a free one).

@@ -2,6 +2,7 @@
 // window it makes, its commands, the tray icon's return after a shell
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
+#include "app/StartWithWindows.h"
 #include "base/Names.h"
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
@@ -9,12 +10,13 @@
 #include "update/UpdateRates.h"
 #include "tests/support/MessageWait.h"
 #include "tests/support/ScriptedServer.h"
-#include "tests/tools/RunningFeed.h"
 #include "tests/support/SettingsFile.h"
+#include "tests/tools/RunningFeed.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -337,6 +339,69 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
         }
         Close();
     }
+}
+
+TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
+{
+    struct Case {
+        const char* stored;  // nullptr: no key
+        const char* written;
+    };
+    std::string many;
+    for (int i = 0; i < 80; ++i)
+        many += "PAIR" + std::to_string(i) + ",";
+    const Case cases[] = {
+        {nullptr, "<missing>"},
+        {"", ""},     // an empty value stays as it was
+        {" , ", ","},  // the profile itself drops the blanks at the ends
+        {"USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
+        {many.c_str(), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? std::string(c.stored).substr(0, 40) : "(missing)");
+        Clear();
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", (std::string("http://127.0.0.1:9") + names::kDefaultRatePath).c_str());
+        WriteSetting(SettingsFilePath(), "Quillbrae", "Pairs", c.stored);
+        Open();
+        Close();
+        std::string written = ReadSetting(SettingsFilePath(), "Quillbrae", "Pairs");
+        if (c.written != nullptr) {
+            EXPECT_EQ(written, c.written);
+        } else {
+            EXPECT_EQ(written.rfind("PAIR0,PAIR1,", 0), 0u) << written;
+            EXPECT_EQ(std::count(written.begin(), written.end(), ','), 63) << "64 codes at most";
+        }
+    }
+}
+
+TEST_F(WidgetInProcess, StartWithWindowsCommandAddsAndRemovesTheRunValue)
+{
+    StartupEntry entry = WidgetStartupEntry();
+    bool before = entry.IsSet();
+    Open();
+    widget->OnCommand(Quillbrae::StartWithWindowsCommand, 0);
+    EXPECT_NE(entry.IsSet(), before);
+    widget->OnCommand(Quillbrae::StartWithWindowsCommand, 0);
+    EXPECT_EQ(entry.IsSet(), before);
+}
+
+TEST_F(WidgetInProcess, DpiChangeTakesTheSuggestedRectangleAndLaysThePanesOutAgain)
+{
+    Open();
+    RECT suggested{100, 120, 100 + 630, 120 + 330};
+    SendMessageA(widget->window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    GetWindowRect(widget->window, &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right - now.left, 630);
+    EXPECT_EQ(now.bottom - now.top, 330);
+    RECT client{}, chart{};
+    GetClientRect(widget->window, &client);
+    GetWindowRect(widget->chartPane.window, &chart);
+    // This test process is not DPI-aware, so it stays at 96: the list keeps 200 pixels.
+    EXPECT_EQ(chart.right - chart.left, client.right - 200);
+    EXPECT_EQ(chart.bottom - chart.top, client.bottom);
 }
 
 }  // namespace

@@ -3,11 +3,48 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
+#include <string>
 
 namespace {
 
 constexpr COLORREF selectionGrey = 0xCCCCCC;
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return "<not opened>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text = bytes;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void PutMarkerOnClipboard()
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 7);
+    std::memcpy(GlobalLock(memory), "marker", 7);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_TEXT, memory);
+    CloseClipboard();
+}
+
+// Holds Ctrl down in this thread's key state, as a key press would.
+void SetControlKey(bool down)
+{
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
 
 struct RatePaneFixture : ::testing::Test {
     TestParent parent;
@@ -207,6 +244,93 @@ TEST_F(RatePaneFixture, ClicksSelectRowsAndTellTheParent)
             EXPECT_EQ(GetFocus(), pane.window) << "y " << c.y;
         }
     }
+}
+
+TEST_F(RatePaneFixture, PairFilterShowsSelectsAndMovesOverItsOwnRowsOnly)
+{
+    AddThreeRows();  // USDJPY, EURUSD, GBPUSD
+    pane.SetPairFilter(PairFilter::Parse("GBPUSD, NZDUSD, USDJPY"));
+    struct Case {
+        int selected;
+        const char* code;  // null: no record
+    } cases[] = {{0, "GBPUSD"}, {1, "USDJPY"}, {2, nullptr}, {-1, nullptr}};
+    for (const Case& c : cases) {
+        pane.selected = c.selected;
+        auto records = pane.rates.Lock();
+        const FXRate* rate = pane.GetSelectedRate(*records);
+        if (c.code == nullptr)
+            EXPECT_EQ(rate, nullptr) << c.selected;
+        else
+            EXPECT_TRUE(rate != nullptr && rate->code == c.code) << c.selected;
+    }
+
+    // Two rows: the keys wrap over them and a click on the third row's place does nothing.
+    pane.selected = 1;
+    SendMessageA(pane.window, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(pane.selected.load(), 0);
+    SendMessageA(pane.window, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(pane.selected.load(), 1);
+    SendMessageA(pane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));
+    EXPECT_EQ(pane.selected.load(), 1);
+
+    // Row 0 shows GBPUSD, unchanged (black price); row 1 USDJPY, which rose (red).
+    pane.selected = 1;
+    Paint();
+    EXPECT_GT(canvas.Count(Cell(0, 4, 76), IsDark), 0);
+    EXPECT_EQ(canvas.Count(Cell(0, 4, 76), IsReddish) + canvas.Count(Cell(0, 4, 76), IsBluish), 0);
+    EXPECT_GT(canvas.Count(Cell(1, 4, 76), IsReddish), 0);
+    EXPECT_EQ(canvas.Count(Cell(2, 0, 200), IsDark), 0) << "no third row";
+
+    // The code that was missing shows in its place once it appears.
+    {
+        auto records = pane.rates.Lock();
+        records->emplace_back(Quote("NZDUSD", "0.6000", "-0.10"));
+        pane.selected = 1;
+        const FXRate* rate = pane.GetSelectedRate(*records);
+        EXPECT_TRUE(rate != nullptr && rate->code == "NZDUSD");
+    }
+    pane.SetPairFilter(PairFilter());
+    auto records = pane.rates.Lock();
+    EXPECT_EQ(pane.GetSelectedRate(*records), &(*records)[1]) << "no filter: the list's order";
+}
+
+TEST_F(RatePaneFixture, CopyPutsTheSelectedCodeAndPriceOnTheClipboard)
+{
+    // An empty list copies nothing: what was there stays.
+    PutMarkerOnClipboard();
+    SendMessageA(pane.window, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), "marker");
+
+    AddThreeRows();
+    struct Case {
+        const char* filter;
+        int selected;
+        bool byKeys;  // Ctrl+C rather than WM_COPY
+        const char* text;
+    } cases[] = {
+        {"", 0, false, "USDJPY 150.20"},
+        {"", 1, true, "EURUSD 1.0840"},
+        {"GBPUSD,EURUSD", 0, false, "GBPUSD 1.2700"},  // the shown row, not the list's
+        {"GBPUSD,EURUSD", 1, true, "EURUSD 1.0840"},
+    };
+    for (const Case& c : cases) {
+        pane.SetPairFilter(PairFilter::Parse(c.filter));
+        pane.selected = c.selected;
+        PutMarkerOnClipboard();
+        if (c.byKeys) {
+            SetControlKey(true);
+            SendMessageA(pane.window, WM_KEYDOWN, 'C', 0);
+            SetControlKey(false);
+        } else {
+            SendMessageA(pane.window, WM_COPY, 0, 0);
+        }
+        EXPECT_EQ(ClipboardText(), c.text) << c.filter << " row " << c.selected;
+        EXPECT_EQ(pane.selected.load(), c.selected) << "copying moves nothing";
+    }
+    // C without Ctrl is just a key.
+    PutMarkerOnClipboard();
+    SendMessageA(pane.window, WM_KEYDOWN, 'C', 0);
+    EXPECT_EQ(ClipboardText(), "marker");
 }
 
 TEST_F(RatePaneFixture, RightButtonReleaseGoesToTheParent)

@@ -1,0 +1,438 @@
+// The widget's own executable under Wine, as a person sets it up on a
+// desktop: chosen pairs in their order, alert levels spoken once per
+// crossing, copying a price, starting with Windows, and a screen of 144 DPI.
+// The feed is scripted, so every price the widget sees is known. Starts the
+// speech stand-in (found by class name) and changes the desktop's DPI for a
+// moment, so it runs alone (RUN_SERIAL).
+#include "http/SocketLibrary.h"
+#include "base/Names.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ProcessWindow.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/SharedFile.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WinePath.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
+const std::string SpeechExe = WinePath(QB_SPEECH_EXE);
+const std::string WorkRoot = WinePath(QB_WORK_DIR);
+
+constexpr COLORREF SelectionGrey = RGB(0xCC, 0xCC, 0xCC);
+
+std::string TestFolder()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string folder = WorkRoot + "\\" + info->name();
+    CreateDirectoryA(WorkRoot.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// One pair's nine fields as the feed lays them out; bid and ask carry the
+// extra digit, so "1.09120" and "1.09150" show as "1.0912 - 15".
+std::string Group(const std::string& code, const std::string& bid, const std::string& ask)
+{
+    return code + "," + bid + "," + ask + ",3.0," + bid + "," + bid + ",0.10%," + bid + ",1,";
+}
+
+ScriptedServer::Script RateResponse(const std::string& eurusdBid, const std::string& eurusdAsk)
+{
+    std::string body = Group("EURUSD", eurusdBid, eurusdAsk) + Group("USDJPY", "149.500", "149.530") +
+                       Group("GBPUSD", "1.26500", "1.26540");
+    return {ScriptedServer::Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                 std::to_string(body.size()) + "\r\n\r\n" + body)};
+}
+
+class Speech {
+public:
+    bool Start(const std::string& folder)
+    {
+        log = folder + "\\voxlume.log";
+        DeleteFileA(log.c_str());
+        if (!process.Start(SpeechExe, {log}, folder))
+            return false;
+        return WaitUntil([&] { return FindProcessWindow(process.Id(), "Voxlume", false) != nullptr; }, 20s);
+    }
+    size_t Said(const std::string& line) const { return CountOf(ReadSharedFile(log), line + "\n"); }
+
+    ChildProcess process;
+    std::string log;
+};
+
+// A rectangle of the screen, copied once and read pixel by pixel.
+class ScreenArea {
+public:
+    explicit ScreenArea(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top)
+    {
+        HDC screen = GetDC(nullptr);
+        memory = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    }
+    ~ScreenArea()
+    {
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
+    ScreenArea(const ScreenArea&) = delete;
+    ScreenArea& operator=(const ScreenArea&) = delete;
+
+    COLORREF Pixel(int x, int y) const { return GetPixel(memory, x, y); }
+    // Dark pixels (text) in a band of rows.
+    int DarkIn(int left, int top, int right, int bottom) const
+    {
+        int dark = 0;
+        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+            for (int x = std::max(left, 0); x < std::min(right, width); ++x) {
+                COLORREF c = Pixel(x, y);
+                if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 0x60)
+                    ++dark;
+            }
+        return dark;
+    }
+    // The first and last row of the selection bar in column x; {-1, -1} without one.
+    std::pair<int, int> BarRows(int x) const
+    {
+        int first = -1, last = -1;
+        for (int y = 0; y < height; ++y)
+            if (Pixel(x, y) == SelectionGrey) {
+                if (first < 0)
+                    first = y;
+                last = y;
+            }
+        return {first, last};
+    }
+
+    const int width, height;
+
+private:
+    HDC memory;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+};
+
+class Widget {
+public:
+    explicit Widget(std::string folderPath) : folder(std::move(folderPath))
+    {
+        exe = folder + "\\quillbrae.exe";
+        ini = folder + "\\quillbrae.ini";
+        DeleteFileA(ini.c_str());
+        CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
+        Set("Window", "MainLeft", "700");
+        Set("Window", "MainTop", "500");
+        Set("Window", "MainWidth", "540");
+        Set("Window", "MainHeight", "420");
+    }
+    void Set(const char* section, const char* key, const std::string& value)
+    {
+        WritePrivateProfileStringA(section, key, value.c_str(), ini.c_str());
+    }
+    std::string Setting(const char* section, const char* key) const
+    {
+        char text[512] = {};
+        GetPrivateProfileStringA(section, key, "<missing>", text, sizeof(text), ini.c_str());
+        return text;
+    }
+    bool Start()
+    {
+        if (!process.Start(exe, {}, folder))
+            return false;
+        return WaitUntil(
+            [&] { return (window = FindProcessWindow(process.Id(), names::kMainWindowClass, true)) != nullptr; }, 30s);
+    }
+    HWND RatePane() const { return FindWindowExA(window, nullptr, "BaseWindowPane", nullptr); }
+    RECT RatePaneRect() const
+    {
+        RECT r{};
+        GetWindowRect(RatePane(), &r);
+        return r;
+    }
+    bool Exit()
+    {
+        PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
+        return process.WaitExit(20s) && process.ExitCode() == 0;
+    }
+
+    std::string folder, exe, ini;
+    ChildProcess process;
+    HWND window = nullptr;
+};
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return "<not opened>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text = bytes;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// The value "Quillbrae" under the per-user Run key; "<none>" when absent.
+std::string RunValue()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return "<none>";
+    char text[1024] = {};
+    DWORD size = sizeof text - 1;
+    DWORD type = 0;
+    LONG result = RegQueryValueExA(key, "Quillbrae", nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_SZ ? std::string(text) : "<none>";
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+class Desktop : public ::testing::Test {
+protected:
+    SocketLibrary sockets;
+};
+
+TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
+{
+    std::string folder = TestFolder();
+    // EURUSD against "above 1.0900", one list per download: below, across
+    // (said), further up, back past the 0.1 % margin (re-armed), across
+    // again (said), then it stays. The lists change between downloads: each
+    // one is served (to the redirect probes and the download alike) until
+    // the download has asked for it.
+    const char* const bids[] = {"1.08500", "1.09120", "1.09500", "1.08800", "1.09120", "1.09120"};
+    const char* const asks[] = {"1.08530", "1.09150", "1.09530", "1.08830", "1.09150", "1.09150"};
+    ScriptedServer feed;
+    feed.SetFallback(RateResponse(bids[0], asks[0]));
+    auto downloads = [&] {
+        std::vector<std::string> requests = feed.Requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const std::string& r) { return r.rfind("GET ", 0) == 0; });
+    };
+    Speech speech;
+    ASSERT_TRUE(speech.Start(folder));
+
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", feed.Url("/rate/neo/rate.asp"));
+    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    widget.Set("Quillbrae", "Pairs", " USDJPY, NZDUSD ,EURUSD");
+    widget.Set("Alerts", "EURUSD", "above 1.0900; below 0.5; sideways 3");
+    widget.Set("Alerts", "GBPUSD", "above one");
+    ASSERT_TRUE(widget.Start());
+    PostMessageA(widget.window, WM_COMMAND, names::kUseSpeechCommand, 0);  // speech on, before the first crossing
+
+    // Alerts said once download n is done. When download n + 1 is asked
+    // for, download n has been spoken about and n + 1 perhaps already too.
+    const std::string alert = "Speak EURUSD above 1.0900: 1.0912";
+    const size_t saidBy[] = {0, 0, 1, 1, 1, 2, 2, 2};  // by download index
+    for (size_t n = 1; n <= 7; ++n) {
+        ASSERT_TRUE(WaitUntil([&] { return downloads() >= static_cast<long>(n); }, 40s)) << n;
+        feed.SetFallback(RateResponse(bids[std::min<size_t>(n, 5)], asks[std::min<size_t>(n, 5)]));
+        size_t said = speech.Said(alert);
+        EXPECT_GE(said, saidBy[n - 1]) << "download " << n << " asked for";
+        EXPECT_LE(said, saidBy[n]) << "download " << n << " asked for";
+    }
+    std::string log = ReadSharedFile(speech.log);
+    EXPECT_EQ(CountOf(log, "GBPUSD"), 0u) << log;
+    // The selected pair spoken each cycle is the first chosen one.
+    EXPECT_GE(speech.Said("Speak 149.50 - 53"), 3u) << log;
+
+    // The rows: USDJPY, EURUSD; no NZDUSD yet and no GBPUSD.
+    HWND pane = widget.RatePane();
+    ASSERT_NE(pane, nullptr);
+    SendMessageA(pane, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
+    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(pane, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), "EURUSD 1.0912 - 15");
+    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);  // two rows: back to the first
+    SendMessageA(pane, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
+
+    RECT paneRect = widget.RatePaneRect();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            ScreenArea rows({paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60});
+            return rows.BarRows(199).first == 0;
+        },
+        10s));
+    ScreenArea rows({paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60});
+    EXPECT_GT(rows.DarkIn(122, 4, 200, 18), 0) << "first row's code";
+    EXPECT_GT(rows.DarkIn(122, 20, 200, 34), 0) << "second row's code";
+    EXPECT_EQ(rows.DarkIn(0, 36, 200, 60), 0) << "no third row";
+
+    EXPECT_TRUE(widget.Exit());
+    EXPECT_EQ(widget.Setting("Quillbrae", "Pairs"), "USDJPY,NZDUSD,EURUSD");
+}
+
+TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
+{
+    std::string before = RunValue();
+    Widget widget(TestFolder());
+    widget.Set("Quillbrae", "RateUrl", "http://127.0.0.1:9/rate/neo/rate.asp");
+    ASSERT_TRUE(widget.Start());
+    std::string quoted = "\"" + widget.exe + "\"";
+    if (before == quoted) {
+        PostMessageA(widget.window, WM_COMMAND, names::kStartWithWindowsCommand, 0);
+        ASSERT_TRUE(WaitUntil([&] { return RunValue() == "<none>"; }, 10s));
+    }
+    PostMessageA(widget.window, WM_COMMAND, names::kStartWithWindowsCommand, 0);
+    EXPECT_TRUE(WaitUntil([&] { return EqualsIgnoringCase(RunValue(), quoted); }, 10s)) << RunValue();
+    PostMessageA(widget.window, WM_COMMAND, names::kStartWithWindowsCommand, 0);
+    EXPECT_TRUE(WaitUntil([&] { return RunValue() == "<none>"; }, 10s)) << RunValue();
+    EXPECT_TRUE(widget.Exit());
+
+    if (before != "<none>") {  // as it was
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr);
+        RegSetValueExA(key, "Quillbrae", 0, REG_SZ, reinterpret_cast<const BYTE*>(before.c_str()),
+                       static_cast<DWORD>(before.size() + 1));
+        RegCloseKey(key);
+    }
+}
+
+}  // namespace
+// process starts: set while one widget starts, then put back as it was.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpiValue)
+    {
+        DWORD size = sizeof previous;
+        DWORD type = 0;
+        had = RegGetDword(&type, &size) && type == REG_DWORD;
+        Write(dpiValue);
+    }
+    ~ScreenDpi() { Restore(); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+    void Restore()
+    {
+        if (restored)
+            return;
+        restored = true;
+        if (had) {
+            Write(previous);
+        } else {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, Path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "LogPixels");
+                RegCloseKey(key);
+            }
+        }
+    }
+
+private:
+    static constexpr const char* Path = "Control Panel\\Desktop";
+
+    bool RegGetDword(DWORD* type, DWORD* size)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, Path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        bool found = RegQueryValueExA(key, "LogPixels", nullptr, type, reinterpret_cast<BYTE*>(&previous),
+                                      size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return found;
+    }
+    void Write(DWORD value)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, Path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+        RegCloseKey(key);
+    }
+
+    DWORD previous = 96;
+    bool had = false;
+    bool restored = false;
+};
+
+struct RowFigures {
+    int barHeight = -1;  // the first row's selection bar, top to bottom
+    int pitch = -1;     // from one row's bar to the next one's
+    int listWidth = -1;
+    int windowWidth = -1;
+};
+
+// Read from the screen: the bar on the first row, then, one row down, on the second.
+RowFigures MeasureRows(const Widget& widget)
+{
+    RowFigures figures;
+    HWND pane = widget.RatePane();
+    RECT r = widget.RatePaneRect();
+    RECT area{r.left, r.top, r.left + 8, r.top + 120};
+    if (!WaitUntil([&] { return ScreenArea(area).BarRows(4).first == 0; }, 30s))
+        return figures;
+    std::pair<int, int> first = ScreenArea(area).BarRows(4);
+    figures.barHeight = first.second - first.first + 1;
+    SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+    std::pair<int, int> second{-1, -1};
+    if (WaitUntil([&] { return (second = ScreenArea(area).BarRows(4)).first > 0; }, 10s))
+        figures.pitch = second.first;
+    figures.listWidth = r.right - r.left;
+    RECT window{};
+    GetWindowRect(widget.window, &window);
+    figures.windowWidth = window.right - window.left;
+    return figures;
+}
+
+TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
+{
+    std::string folder = TestFolder();
+    ScriptedServer feed;
+    feed.SetFallback(RateResponse("1.08580", "1.08590"));
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", feed.Url("/rate/neo/rate.asp"));
+
+    ASSERT_TRUE(widget.Start());
+    RowFigures at96 = MeasureRows(widget);
+    ASSERT_TRUE(widget.Exit());
+
+    RowFigures at144;
+    {
+        ScreenDpi screen(144);
+        ASSERT_TRUE(widget.Start());
+        screen.Restore();  // the widget has read it; nothing else starts with it
+        at144 = MeasureRows(widget);
+        ASSERT_TRUE(widget.Exit());
+    }
+    std::printf("96 DPI: bar %d, pitch %d, list %d; 144 DPI: bar %d, pitch %d, list %d\n", at96.barHeight,
+                at96.pitch, at96.listWidth, at144.barHeight, at144.pitch, at144.listWidth);
+    EXPECT_EQ(at96.barHeight, 20);
+    EXPECT_EQ(at96.pitch, 16);
+    EXPECT_EQ(at96.listWidth, 200);
+    EXPECT_EQ(at144.barHeight * 2, at96.barHeight * 3);
+    EXPECT_EQ(at144.pitch * 2, at96.pitch * 3);
+    EXPECT_EQ(at144.listWidth * 2, at96.listWidth * 3);
+    // The saved placement is in physical pixels: the same window at either DPI.
+    EXPECT_EQ(at144.windowWidth, at96.windowWidth);
+    EXPECT_EQ(widget.Setting("Window", "MainWidth"), "540");
+}
