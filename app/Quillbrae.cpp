@@ -96,6 +96,8 @@ void Quillbrae::ReadRateFormat()
     // An unknown value reads as the default, which detects the format.
     rateFormat = RateFormat::Auto;
     ParseRateFormat(text, rateFormat);
+}
+
 void Quillbrae::ReadPairFilter()
 {
     std::vector<char> text(LongestPairList + 1, '\0');
