@@ -25,31 +25,66 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 }
 
 namespace {
-// Downloads the rate page; empty unless the server answered 2xx with a
-// complete body. An error page (a 404 or 500 with ten fields or more) must
-// not be taken for a rate list: into an empty list it would make records,
-// and those would be the list for the rest of the run.
-std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop)
+// Downloads the rate page. The body is kept only when the server answered
+// 2xx with a complete body: an error page (a 404 or 500 with ten fields or
+// more) must not be taken for a rate list, since into an empty list it
+// would make records, and those would be the list for the rest of the run.
+// Anything else leaves `outcome` failed with its reason.
+std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop, UpdateOutcome& outcome)
 {
     HttpClient client;
     client.SetStopFlag(stop);
-    client.Open(url, kRateRedirectLimit);
-    client.SendRequest("GET");
+    int code = client.Open(url, kRateRedirectLimit);
+    if (code != HttpClient::kOk) {
+        outcome.reason = HttpFailureText(code, HttpStep::Connect);
+        return std::string();
+    }
+    code = client.SendRequest("GET");
+    if (code != HttpClient::kOk) {
+        outcome.reason = HttpFailureText(code, HttpStep::Request);
+        return std::string();
+    }
     std::string body = client.ReadBody();
     const int status = client.StatusCode();
-    if (status < 200 || status > 299)
-        body.clear();
+    outcome.httpStatus = status;
+    outcome.retryAfter = client.GetHeaderValue("Retry-After");
+    if (status == 0) {
+        outcome.reason = "closed without an answer";
+        return std::string();
+    }
+    if (status == 304) {
+        outcome.kind = UpdateOutcome::Kind::NotModified;
+        return std::string();
+    }
+    if (status < 200 || status > 299) {
+        outcome.reason = HttpStatusText(status);
+        return std::string();
+    }
+    if (client.BodyStatus() != HttpClient::kOk) {
+        outcome.reason = HttpFailureText(client.BodyStatus(), HttpStep::Body);
+        return std::string();
+    }
     return body;
 }
 }  // namespace
 
-void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
-    const std::vector<RateQuote> quotes = DecodeRateList(DownloadRateList(url, stop));
-    if (quotes.empty())
-        return;
-    auto access = rates.Lock();
-    MergeQuotes(*access, quotes);
+    UpdateOutcome outcome;
+    const std::string body = DownloadRateList(url, stop, outcome);
+    if (outcome.reason.empty() && outcome.kind == UpdateOutcome::Kind::Failed) {
+        const std::vector<RateQuote> quotes = DecodeRateList(body);
+        if (quotes.empty()) {
+            outcome.reason = kNotARateList;
+        } else {
+            auto access = rates.Lock();
+            MergeQuotes(*access, quotes);
+            outcome.kind = UpdateOutcome::Kind::Updated;
+            outcome.pairs = quotes.size();
+        }
+    }
+    outcome.when = std::time(nullptr);
+    return outcome;
 }

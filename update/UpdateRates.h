@@ -2,6 +2,7 @@
 #include "rates/FXRate.h"
 #include "rates/RateQuote.h"
 #include "rates/SharedRates.h"
+#include "update/UpdateOutcome.h"
 
 #include <atomic>
 #include <string>
@@ -22,5 +23,6 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // decodes it and merges it into `rates`. Only a 2xx answer is decoded; a
 // failed download or an error page changes nothing. The download and the
 // decode run without the lock; the lock is held only while merging. `stop`,
-// when given, cuts the download short (the worker is being stopped).
-void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr);
+// when given, cuts the download short (the worker is being stopped). Says
+// what came of it: updated, not modified (304) or failed, and why.
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr);

@@ -210,3 +210,58 @@ TEST_F(UpdateCycle, TheStopFlagEndsTheCycleWithoutFurtherRequests)
     EXPECT_EQ(server.Connections(), 1u) << "no probe or request after the stop";
     EXPECT_TRUE(rates.Lock()->empty());
 }
+
+TEST_F(UpdateCycle, EachCycleSaysWhatCameOfIt)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
+    const std::string cut = "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" + list.substr(0, 40);
+    using K = UpdateOutcome::Kind;
+    struct Case {
+        const char* name;
+        ScriptedServer::Script answer;
+        K kind;
+        size_t pairs;
+        int status;
+        std::string reason;
+        std::string retryAfter;
+    } cases[] = {
+        {"a list", {ScriptedServer::Send(Response(200, list))}, K::Updated, 3, 200, "", ""},
+        {"304", {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}, K::NotModified, 0, 304, "", ""},
+        {"503",
+         {ScriptedServer::Send("HTTP/1.1 503 Busy\r\nRetry-After: 25\r\nContent-Length: 0\r\n\r\n")},
+         K::Failed, 0, 503, "HTTP 503", "25"},
+        {"429", {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")}, K::Failed, 0, 429,
+         "HTTP 429", "120"},
+        {"404 with a list", {ScriptedServer::Send(Response(404, list))}, K::Failed, 0, 404, "HTTP 404", ""},
+        {"no pairs", {ScriptedServer::Send(Response(200, "<html>busy</html>"))}, K::Failed, 0, 200,
+         "not a rate list", ""},
+        {"cut short", {ScriptedServer::Send(cut), ScriptedServer::Close()}, K::Failed, 0, 200, "body cut short", ""},
+        {"closed", {ScriptedServer::Close()}, K::Failed, 0, 0, "closed without an answer", ""},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SharedRates shared;
+        ScriptedServer server;
+        ASSERT_TRUE(server.Listening());
+        ExpectCycle(server, std::move(c.answer));
+        std::time_t before = std::time(nullptr);
+        UpdateOutcome outcome = UpdateRates(shared, server.Url(kPath));
+        EXPECT_EQ(outcome.kind, c.kind);
+        EXPECT_EQ(outcome.pairs, c.pairs);
+        EXPECT_EQ(outcome.httpStatus, c.status);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_EQ(outcome.retryAfter, c.retryAfter);
+        EXPECT_GE(outcome.when, before);
+        EXPECT_LE(outcome.when, std::time(nullptr));
+    }
+
+    uint16_t deadPort;
+    {
+        Socket closed = Socket::Listen("127.0.0.1", 0);
+        deadPort = closed.LocalPort();
+    }
+    UpdateOutcome refused = UpdateRates(rates, "http://127.0.0.1:" + std::to_string(deadPort) + kPath);
+    EXPECT_EQ(refused.kind, K::Failed);
+    EXPECT_EQ(refused.reason, "could not connect");
+    EXPECT_EQ(UpdateRates(rates, "https://127.0.0.1/").reason, "https not supported");
+}
