@@ -20,6 +20,7 @@ inline constexpr const char* kMainWindowClass = "MainFrame";
 // Popup menu commands (WM_COMMAND ids) that scripts and tests send too.
 inline constexpr unsigned kUseSpeechCommand = 10;
 inline constexpr unsigned kExitCommand = 11;
+inline constexpr unsigned kUpdateNowCommand = 12;
 
 // The local feed's default port and page, and so the widget's default source.
 inline constexpr uint16_t kDefaultFeedPort = 8080;

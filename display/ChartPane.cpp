@@ -41,6 +41,14 @@ void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
     shownRate = ratePane.GetSelectedRate(*records);
 }
 
+void ChartPane::SetStale(bool isStale)
+{
+    if (stale == isStale)
+        return;
+    stale = isStale;
+    Invalidate(nullptr, false);
+}
+
 std::optional<FXRate> ChartPane::CopyShownRate() const
 {
     SharedRates* list = rateList.load();
@@ -78,6 +86,6 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
     if (std::optional<FXRate> record = CopyShownRate())
-        DrawRateChart(*record, buffer.Get(), 0, GetWidth());
+        DrawRateChart(*record, buffer.Get(), 0, GetWidth(), stale ? chartStaleLineColor : chartLineColor);
     buffer.CopyToTarget();
 }

@@ -6,6 +6,8 @@
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
+#include "display/RowScroll.h"
+#include "display/WrapText.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,8 +19,11 @@ constexpr int firstColumn = 4;
 constexpr int secondColumn = 76;
 constexpr int thirdColumn = 122;
 constexpr int textTop = 4;          // first row's text; its bar starts at 0
-constexpr int startTimeBottom = 264;
+constexpr int startTimeBottom = 264;  // the chart frame's bottom, when the pane reaches it
 constexpr int startTimeInset = 4;
+constexpr int bottomMargin = 2;       // below the last line of a short pane
+constexpr int footerGap = 2;          // between the last row's bar and the bottom lines
+constexpr size_t statusLineLimit = 2;
 constexpr COLORREF selectionColor = 0xCCCCCC;
 
 // What one row shows, copied out under the lock so that drawing does not
@@ -101,29 +106,50 @@ bool FXRatePane::OnCreate()
     return true;
 }
 
+void FXRatePane::SetStatus(const std::string& text, bool warning, bool isStale)
+{
+    if (text == statusText && warning == statusWarning && isStale == stale)
+        return;
+    statusText = text;
+    statusWarning = warning;
+    stale = isStale;
+    Invalidate(nullptr, false);
+}
+
 void FXRatePane::MoveSelection(WPARAM key)
 {
     auto records = rates.Lock();
     int32_t count = CountOf(*records);
-    int32_t index = selected.load();
-    if (key == VK_DOWN) {
-        index += 1;
-        if (index >= count)
-            index = 0;
-    } else if (key == VK_UP) {
-        index -= 1;
-        // An empty list keeps 0: -1 would be taken for a row once it fills.
-        if (index < 0)
-            index = std::max(count - 1, 0);
-    }
+    // An empty list keeps 0: -1 would be taken for a row once it fills.
+    int32_t index = SelectionAfterKey(key, selected.load(), count, visibleRows);
     selected.store(index);
+    firstRow = FirstRowInView(firstRow, index, count, visibleRows);
+}
+
+void FXRatePane::TurnWheel(int delta)
+{
+    {
+        auto records = rates.Lock();
+        int32_t count = CountOf(*records);
+        int32_t index = SelectionAfterWheel(delta, selected.load(), count);
+        if (index == selected.load())
+            return;
+        selected.store(index);
+        firstRow = FirstRowInView(firstRow, index, count, visibleRows);
+    }
+    NotifyParent(selectionChanged);
+    Invalidate(nullptr, false);
 }
 
 void FXRatePane::SelectRowAt(LPARAM point)
 {
     if (rowHeight <= 0)
         return;
-    int32_t row = static_cast<int32_t>(HIWORD(point)) / rowHeight;
+    int32_t y = static_cast<int32_t>(HIWORD(point));
+    // The bottom lines are no row, however many rows there are.
+    if (y >= rowsBottom)
+        return;
+    int32_t row = firstRow + y / rowHeight;
     int code;
     {
         auto records = rates.Lock();
@@ -152,6 +178,9 @@ LRESULT FXRatePane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
         SelectRowAt(lParam);
         return 0;
+    case WM_MOUSEWHEEL:
+        TurnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     case WM_RBUTTONUP:
         SendMessageA(GetParent(hwnd), WM_RBUTTONUP, wParam, lParam);
         return 0;
@@ -172,7 +201,7 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
         selectedRow = selected.load();
     }
 
-    if (rows.empty()) {
+    if (rows.empty() && statusText.empty()) {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         return;
     }
@@ -186,30 +215,53 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     SelectGuard fontSelection(memory, font.GetHandle());
     SetBkMode(memory, TRANSPARENT);
 
-    int rightmost = GetWidth();
+    // The bottom lines first, from the bottom up: the rows get what is left.
+    const int paneWidth = GetWidth();
+    const int lineHeight = static_cast<int>(TextExtent(memory, "Ag").cy);
+    const bool showStartTime = selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size());
+    const int lineBottom = std::min(startTimeBottom, GetHeight() - bottomMargin);
+    std::vector<std::string> statusLines =
+        WrapText(statusText, paneWidth - 2 * startTimeInset, statusLineLimit,
+                 [memory](const std::string& text) { return static_cast<int>(TextExtent(memory, text).cx); });
+    const int statusBottom = showStartTime ? lineBottom - lineHeight : lineBottom;
+    const int statusTop = statusBottom - static_cast<int>(statusLines.size()) * lineHeight;
+    rowsBottom = statusTop - footerGap;
+    if (rowHeight > 0)
+        visibleRows = std::max((rowsBottom - textTop) / rowHeight, 1);
+    const int32_t count = static_cast<int32_t>(std::min<size_t>(rows.size(), INT32_MAX));
+    firstRow = FirstRowInView(firstRow, std::clamp(selectedRow, 0, std::max(count - 1, 0)), count, visibleRows);
+
+    int rightmost = paneWidth;
     int y = textTop;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const Row& row = rows[i];
-        if (static_cast<int32_t>(i) == selectedRow) {
+    const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t{firstRow} + visibleRows, count));
+    for (int32_t i = firstRow; i < end; ++i) {
+        const Row& row = rows[static_cast<size_t>(i)];
+        if (i == selectedRow) {
             RECT bar{0, y - textTop, rightmost, y + rowHeight};
             OwnedBrush brush(CreateSolidBrush(selectionColor));
             FillRect(memory, &bar, brush.Get());
         }
 
         COLORREF priceColor = row.trend == FXRate::Rose ? riseColor : row.trend == FXRate::Fell ? fallColor : textColor;
+        bool falling = row.change.find('-') != std::string::npos;
+        COLORREF changeColor = falling ? fallColor : riseColor;
+        COLORREF codeColor = textColor;
+        // Old prices in red and blue would pass for live ones.
+        if (stale)
+            priceColor = changeColor = codeColor = staleColor;
         DrawColumn(memory, firstColumn, y, row.price, priceColor);
-        if (row.change.find('-') != std::string::npos)
-            DrawColumn(memory, secondColumn, y, row.change, fallColor);
-        else
-            DrawColumn(memory, secondColumn, y, "+" + row.change, riseColor);
-        DrawColumn(memory, thirdColumn, y, row.code, textColor);
+        DrawColumn(memory, secondColumn, y, falling ? row.change : "+" + row.change, changeColor);
+        DrawColumn(memory, thirdColumn, y, row.code, codeColor);
         rightmost = std::max(rightmost, thirdColumn + static_cast<int>(TextExtent(memory, row.code).cx));
         y += rowHeight;
     }
 
-    if (selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size())) {
+    ::SetTextColor(memory, statusWarning ? warningColor : textColor);
+    for (size_t i = 0; i < statusLines.size(); ++i)
+        DrawPlainText(memory, startTimeInset, statusTop + static_cast<int>(i) * lineHeight, statusLines[i]);
+    if (showStartTime) {
         SIZE extent = TextExtent(memory, startTime);
-        DrawHaloText(memory, rightmost - extent.cx - startTimeInset, startTimeBottom - extent.cy, startTime);
+        DrawHaloText(memory, rightmost - extent.cx - startTimeInset, lineBottom - extent.cy, startTime);
     }
     buffer.CopyToTarget();
 }

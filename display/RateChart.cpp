@@ -80,7 +80,7 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record)
 
 }  // namespace
 
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b)
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, COLORREF lineColor)
 {
     // In 64 bits, so that any two 32-bit positions work; once the plot area
     // is known not to be empty, both of its edges lie between a and b.
@@ -101,7 +101,7 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b)
     if (record.history.empty())
         return;
 
-    OwnedPen linePen(CreatePen(PS_SOLID, 2, chartLineColor));
+    OwnedPen linePen(CreatePen(PS_SOLID, 2, lineColor));
     SelectGuard linePenSelection(dc, linePen.Get());
     SetTextColor(dc, haloTextColor);
     DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record);
