@@ -11,8 +11,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,97 @@ void WriteSetting(const char* section, const char* key, const char* value)
 {
     WritePrivateProfileStringA(section, key, value, SettingsFilePath().c_str());
 }
+
+// A rate list of `pairs` pairs, PAIR00 up, with changes of both signs (so
+// fresh rows show red and blue) and a price of its own for each.
+std::string RateList(int pairs)
+{
+    std::string list;
+    for (int i = 0; i < pairs; ++i) {
+        char group[128];
+        std::snprintf(group, sizeof group, "PAIR%02d,3.%02d001,3.%02d001,x,3.9,3.0,%s0.%02d%%,3.1,x,", i, i, i,
+                      i % 2 ? "-" : "+", i + 1);
+        list += group;
+    }
+    return list;
+}
+
+std::string Answer(const std::string& statusLine, const std::string& body, const std::string& headers = "")
+{
+    return "HTTP/1.1 " + statusLine + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers +
+           "Connection: close\r\n\r\n" + body;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool EndsWith(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A pane as it paints itself (WM_PRINTCLIENT), read back pixel by pixel.
+class PanePicture {
+public:
+    explicit PanePicture(HWND pane)
+    {
+        RECT client{};
+        GetClientRect(pane, &client);
+        width = client.right;
+        height = client.bottom;
+        if (width <= 0 || height <= 0)
+            return;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        SendMessageA(pane, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        GdiFlush();
+        const auto* quads = static_cast<const uint32_t*>(bits);
+        pixels.assign(quads, quads + width * height);
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    COLORREF At(int x, int y) const
+    {
+        uint32_t quad = pixels[static_cast<size_t>(y * width + x)];
+        return RGB((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF);
+    }
+    template <typename Test>
+    int Count(Test test, int top = 0, int bottom = -1) const
+    {
+        int found = 0;
+        for (int y = top; y < (bottom < 0 ? height : bottom); ++y)
+            for (int x = 0; x < width; ++x)
+                found += test(At(x, y)) ? 1 : 0;
+        return found;
+    }
+    int Count(COLORREF colour) const
+    {
+        return Count([colour](COLORREF pixel) { return pixel == colour; });
+    }
+
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+bool IsReddish(COLORREF c) { return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60; }
+bool IsBluish(COLORREF c) { return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60; }
+bool IsRedOrBlue(COLORREF c) { return IsReddish(c) || IsBluish(c); }
 
 class WidgetInProcess : public ::testing::Test {
 protected:
@@ -207,6 +300,138 @@ TEST_F(WidgetInProcess, PanesSplitTheClientAreaAtTwoHundredPixels)
     }
 }
 
+TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(3)))});
+    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    Open();
+    auto text = [&] { return WindowText(widget->window); };
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15000)) << text();
+    EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56").size()) << text();
+    EXPECT_EQ(widget->StatusText(), text().substr(12));
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+
+    // A failure names the last success and the reason; the tip, cut to fit
+    // its 63 characters, says the same.
+    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    widget->updateInterval = 300;
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text() == since + "HTTP 503"; }, 10000)) << text();
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+
+    server.Stop();
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text() == since + "could not connect"; }, 10000)) << text();
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_LE(std::strlen(widget->trayIcon.szTip), 63u);
+}
+
+TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
+{
+    Open();  // port 9: refused
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15000));
+    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: could not connect");
+    // The pane says so too, in the warning colour, though it has no rows.
+    PanePicture pane(widget->ratePane.window);
+    EXPECT_GT(pane.Count(IsReddish), 20);
+}
+
+TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15000));
+    // The first failure set a wait of twice the 12 s interval; "&Update now"
+    // cuts it short and forgets that failure, so the count starts again.
+    const uint32_t interval = 250;
+    widget->updateInterval = interval;
+    const size_t from = server.Requests().size();
+    ASSERT_EQ(from % 3, 0u) << "two redirect probes and the request per cycle";
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    const size_t cycles = 5;
+    ASSERT_TRUE(server.WaitForRequests(from + 3 * cycles, std::chrono::seconds(20)));
+
+    auto times = server.RequestTimes();
+    double previous = 0;
+    for (size_t k = 0; k + 1 < cycles; ++k) {
+        // From the end of one cycle's request to the start of the next.
+        double gap =
+            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2]).count();
+        double planned = interval * double(2u << k);  // 2, 4, 8, 16 intervals
+        SCOPED_TRACE(testing::Message() << "gap " << k << ": " << gap << " ms, planned " << planned);
+        EXPECT_GE(gap, planned * 0.9 - 5);
+        EXPECT_GT(gap, previous);
+        previous = gap;
+        std::printf("gap after failure %zu: %.0f ms (planned %.0f +-10 %%)\n", k + 1, gap, planned);
+    }
+}
+
+TEST_F(WidgetInProcess, RetryAfterHoldsTheNextAttemptBack)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 2\r\n"))});
+    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15000));
+    widget->updateInterval = 250;  // the ordinary back-off would come back after 500 ms
+    const size_t from = server.Requests().size();
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(server.WaitForRequests(from + 4, std::chrono::seconds(10)));
+    auto times = server.RequestTimes();
+    double gap = std::chrono::duration<double, std::milli>(times[from + 3] - times[from + 2]).count();
+    EXPECT_GE(gap, 1990.0);
+    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: HTTP 429");
+}
+
+TEST_F(WidgetInProcess, UpdateNowFetchesWithinTwoSeconds)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(2)))});
+    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    Open();
+    ASSERT_TRUE(server.WaitForRequests(3, std::chrono::seconds(10)));
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15000));
+    EXPECT_FALSE(server.WaitForRequests(4, std::chrono::milliseconds(300))) << "the next is 12 s away";
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    EXPECT_TRUE(server.WaitForRequests(4, std::chrono::seconds(2)));
+}
+
+TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRecovery)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    WriteSetting("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp").c_str());
+    Open();
+    SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15000));
+    widget->updateInterval = 200;  // stale 500 ms after the last success
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // a second sample: the chart draws a line
+    const COLORREF line = RGB(0xEB, 0x52, 0x5D), staleLine = RGB(0xA0, 0xA0, 0xA0);
+    auto fresh = [&] {
+        return PanePicture(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) > 50 &&
+               PanePicture(widget->chartPane.window).Count(line) > 0;
+    };
+    auto stale = [&] {
+        PanePicture chart(widget->chartPane.window);
+        return PanePicture(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) == 0 && chart.Count(line) == 0 &&
+               chart.Count(staleLine) > 0;
+    };
+    ASSERT_TRUE(PumpUntil(fresh, 10000));
+
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    ASSERT_TRUE(PumpUntil(stale, 10000)) << WindowText(widget->window);
+    EXPECT_TRUE(EndsWith(WindowText(widget->window), ": HTTP 503"));
+
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil(fresh, 10000)) << WindowText(widget->window);
+    EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - updated"));
+}
+
 TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
 {
     Open();
@@ -214,7 +439,7 @@ TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
     widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
     EXPECT_TRUE(widget->ratePane.speechEnabled);
     widget->OnCommand(0, 0);
-    widget->OnCommand(12, 0);
+    widget->OnCommand(13, 0);
     EXPECT_TRUE(widget->ratePane.speechEnabled);
     EXPECT_TRUE(IsWindow(widget->window));
     widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
