@@ -6,6 +6,7 @@
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
 #include "tests/app/ChildProcess.h"
+#include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Wait.h"
 
@@ -13,8 +14,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -166,6 +170,88 @@ public:
     ChildProcess process;
     HWND window = nullptr;
 };
+
+// A window's part of the screen, read back. The widget is topmost, so what
+// is there is what it painted.
+class ScreenPicture {
+public:
+    explicit ScreenPicture(HWND window)
+    {
+        RECT r{};
+        if (window == nullptr || !GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
+            return;
+        width = r.right - r.left;
+        height = r.bottom - r.top;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const auto* quads = static_cast<const uint32_t*>(bits);
+        pixels.assign(quads, quads + width * height);
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    COLORREF At(int x, int y) const
+    {
+        uint32_t quad = pixels[static_cast<size_t>(y * width + x)];
+        return RGB((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF);
+    }
+    // The first and last rows of pixels holding a pixel that passes `test`
+    // between `left` and `right`; {-1, -1} when none does.
+    template <typename Test>
+    std::pair<int, int> Band(Test test, int left = 0, int right = -1) const
+    {
+        int top = -1, bottom = -1;
+        for (int y = 0; y < height; ++y)
+            for (int x = left; x < (right < 0 ? width : right); ++x)
+                if (test(At(x, y))) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    break;
+                }
+        return {top, bottom};
+    }
+    template <typename Test>
+    int Count(Test test, int top, int bottom) const
+    {
+        int found = 0;
+        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+            for (int x = 0; x < width; ++x)
+                found += test(At(x, y)) ? 1 : 0;
+        return found;
+    }
+
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+bool IsReddish(COLORREF c) { return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60; }
+bool IsBluish(COLORREF c) { return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60; }
+bool IsRedOrBlue(COLORREF c) { return IsReddish(c) || IsBluish(c); }
+bool IsGreyText(COLORREF c)
+{
+    int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+    return std::abs(r - g) < 16 && std::abs(g - b) < 16 && r > 90 && r < 190;
+}
+bool IsSelectionBar(COLORREF c) { return c == RGB(0xCC, 0xCC, 0xCC); }
+
+std::string WindowText(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
 
 // What ending a process costs under this Wine, measured on a program that
 // does nothing else, in the same run.
@@ -334,6 +420,104 @@ TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
     EXPECT_LT(exitMs, trivialMs + 500.0) << "trivial program: " << trivialMs << " ms";
     std::printf("exit while stalled: widget %.0f ms, trivial window program %.0f ms\n", exitMs, trivialMs);
     EXPECT_FALSE(widget.ShowsRates());
+}
+
+}  // namespace
+
+namespace {
+
+double MsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// One widget, 10 s interval, against a server whose answers the test
+// changes: good, 503, 429 with "Retry-After: 25", good again. The long wait
+// the 429 asks for is used for the rest: the rows go stale meanwhile, and the
+// whole list of 20 pairs is walked with the Down key.
+TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
+{
+    std::string folder = TestFolder();
+    Speech speech;
+    ASSERT_TRUE(speech.Start(folder));
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    const std::string good = Answer("200 OK", RateList(20));
+    server.SetFallback({ScriptedServer::Send(good)});
+
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", server.Url("/rate/neo/rate.asp"));
+    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    widget.PlaceAwayFromOthers();  // 300 pixels high
+    ASSERT_TRUE(widget.Start());
+    HWND pane = widget.Pane("BaseWindowPane");
+    ASSERT_NE(pane, nullptr);
+    auto text = [&] { return WindowText(widget.window); };
+    // The rows' part of the pane: the bottom lines take well under 100 pixels.
+    auto rowsHue = [&](auto test) {
+        ScreenPicture picture(pane);
+        return picture.Count(test, 0, picture.height - 100);
+    };
+
+    ASSERT_TRUE(WaitUntil([&] { return text().rfind("Quillbrae - updated ", 0) == 0; }, 30s)) << text();
+    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
+
+    // "&Update now" asks at once; a 503 is named.
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    size_t before = server.Requests().size();
+    PostMessageA(widget.window, WM_COMMAND, 12, 0);
+    EXPECT_TRUE(server.WaitForRequests(before + 1, 2s)) << "a request within two seconds";
+    ASSERT_TRUE(WaitUntil([&] { return text() == since + "HTTP 503"; }, 15s)) << text();
+
+    // A 429 asking for 25 s holds the next request back that long.
+    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 25\r\n"))});
+    before = server.Requests().size();
+    PostMessageA(widget.window, WM_COMMAND, 12, 0);
+    ASSERT_TRUE(server.WaitForRequests(before + 3, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return text() == since + "HTTP 429"; }, 10s)) << text();
+    server.SetFallback({ScriptedServer::Send(good)});
+
+    // Meanwhile: the last success grows older than 25 s, and the rows grey.
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) == 0 && rowsHue(IsGreyText) > 50; }, 40s))
+        << text();
+    EXPECT_EQ(server.Requests().size(), before + 3) << "nothing asked while stale and held back";
+
+    // And: Down 19 times walks to the 20th pair; its bar stays in the pane,
+    // clear of the bottom lines, and it is the pair spoken next.
+    PostMessageA(widget.window, WM_COMMAND, 10, 0);
+    for (int press = 0; press < 19; ++press)
+        PostMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+    ScreenPicture walked(pane);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            walked = ScreenPicture(pane);
+            return walked.Band(IsSelectionBar, walked.width - 8).second > walked.height / 2;
+        },
+        10s));
+    auto [barTop, barBottom] = walked.Band(IsSelectionBar, walked.width - 8);
+    auto [linesTop, linesBottom] = walked.Band(IsRedOrBlue);  // the status (a warning) and the start time
+    EXPECT_GE(barTop, 0);
+    EXPECT_LT(barBottom, walked.height);
+    EXPECT_LT(barBottom, linesTop) << "the bar stays clear of the bottom lines";
+    EXPECT_LT(linesBottom, walked.height);
+
+    // The held-back request comes no sooner than asked; fresh data brings
+    // the colours back.
+    ASSERT_TRUE(server.WaitForRequests(before + 4, 40s));
+    auto times = server.RequestTimes();
+    double heldMs = MsBetween(times[before + 2], times[before + 3]);
+    EXPECT_GE(heldMs, 25000.0);
+    std::printf("request after a 429 with Retry-After: 25 came %.0f ms later\n", heldMs);
+    ASSERT_TRUE(WaitUntil([&] { return text().rfind("Quillbrae - updated ", 0) == 0; }, 15s)) << text();
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return speech.Log().find("Speak ") != std::string::npos; }, 10s));
+    std::string log = speech.Log();
+    size_t last = log.rfind("Speak ");
+    EXPECT_EQ(log.substr(last, log.find('\n', last) - last), "Speak 3.1900 - 00") << log;
+
+    widget.Exit();
+    EXPECT_EQ(widget.process.ExitCode(), 0u);
 }
 
 }  // namespace

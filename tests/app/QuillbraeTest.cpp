@@ -4,6 +4,7 @@
 #include "app/Quillbrae.h"
 #include "http/SocketLibrary.h"
 #include "update/UpdateRates.h"
+#include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
@@ -52,26 +53,6 @@ int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
 void WriteSetting(const char* section, const char* key, const char* value)
 {
     WritePrivateProfileStringA(section, key, value, SettingsFilePath().c_str());
-}
-
-// A rate list of `pairs` pairs, PAIR00 up, with changes of both signs (so
-// fresh rows show red and blue) and a price of its own for each.
-std::string RateList(int pairs)
-{
-    std::string list;
-    for (int i = 0; i < pairs; ++i) {
-        char group[128];
-        std::snprintf(group, sizeof group, "PAIR%02d,3.%02d001,3.%02d001,x,3.9,3.0,%s0.%02d%%,3.1,x,", i, i, i,
-                      i % 2 ? "-" : "+", i + 1);
-        list += group;
-    }
-    return list;
-}
-
-std::string Answer(const std::string& statusLine, const std::string& body, const std::string& headers = "")
-{
-    return "HTTP/1.1 " + statusLine + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers +
-           "Connection: close\r\n\r\n" + body;
 }
 
 std::string WindowText(HWND window)
