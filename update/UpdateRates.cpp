@@ -34,17 +34,19 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
 {
     HttpClient client;
     client.SetStopFlag(stop);
-    int code = client.Open(url, kRateRedirectLimit);
-    if (code != HttpClient::kOk) {
-        outcome.reason = HttpFailureText(code, HttpStep::Connect);
-        return std::string();
-    }
-    code = client.SendRequest("GET");
-    if (code != HttpClient::kOk) {
-        outcome.reason = HttpFailureText(code, HttpStep::Request);
-        return std::string();
-    }
+    const int opened = client.Open(url, kRateRedirectLimit);
+    const int sent = opened == HttpClient::kOk ? client.SendRequest("GET") : opened;
+    // Read even after a failure: every cycle reports its length, and a
+    // failed one reports 0.
     std::string body = client.ReadBody();
+    if (opened != HttpClient::kOk) {
+        outcome.reason = HttpFailureText(opened, HttpStep::Connect);
+        return std::string();
+    }
+    if (sent != HttpClient::kOk) {
+        outcome.reason = HttpFailureText(sent, HttpStep::Request);
+        return std::string();
+    }
     const int status = client.StatusCode();
     outcome.httpStatus = status;
     outcome.retryAfter = client.GetHeaderValue("Retry-After");

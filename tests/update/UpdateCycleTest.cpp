@@ -260,7 +260,10 @@ TEST_F(UpdateCycle, EachCycleSaysWhatCameOfIt)
         Socket closed = Socket::Listen("127.0.0.1", 0);
         deadPort = closed.LocalPort();
     }
+    // A cycle that fails before any answer still reports its length.
+    testing::internal::CaptureStdout();
     UpdateOutcome refused = UpdateRates(rates, "http://127.0.0.1:" + std::to_string(deadPort) + kPath);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ContentLen:0\n");
     EXPECT_EQ(refused.kind, K::Failed);
     EXPECT_EQ(refused.reason, "could not connect");
     EXPECT_EQ(UpdateRates(rates, "https://127.0.0.1/").reason, "https not supported");
