@@ -316,8 +316,9 @@ bool Quillbrae::AddTrayIcon(int iconId)
 uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
+    RateListValidators validators;
     while (!stopRequested) {
-        UpdateOutcome outcome = UpdateRates(ratePane.rates, rateUrl, StopFlag());
+        UpdateOutcome outcome = UpdateRates(ratePane.rates, rateUrl, StopFlag(), &validators);
         if (stopRequested)
             break;
         backoff.Schedule(outcome, updateInterval);

@@ -8,11 +8,13 @@ struct UpdateOutcome {
     enum class Kind { Updated, NotModified, Failed };
 
     Kind kind = Kind::Failed;
-    size_t pairs = 0;       // Updated: how many pairs the list held
-    std::time_t when = 0;   // when the cycle ended (wall clock)
-    int httpStatus = 0;     // the answer's status code; 0 when none came
-    std::string reason;     // Failed: a few plain words ("connection refused")
-    std::string retryAfter; // the answer's "Retry-After" value, as sent
+    size_t pairs = 0;         // Updated: how many pairs the list held
+    std::time_t when = 0;     // when the cycle ended (wall clock)
+    int httpStatus = 0;       // the answer's status code; 0 when none came
+    std::string reason;       // Failed: a few plain words ("connection refused")
+    std::string retryAfter;   // the answer's "Retry-After" value, as sent
+    std::string lastModified; // the answer's "Last-Modified" value, as sent
+    std::string etag;         // the answer's "ETag" value, as sent
 
     bool Succeeded() const { return kind != Kind::Failed; }
 };

@@ -30,10 +30,15 @@ namespace {
 // more) must not be taken for a rate list, since into an empty list it
 // would make records, and those would be the list for the rest of the run.
 // Anything else leaves `outcome` failed with its reason.
-std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop, UpdateOutcome& outcome)
+std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop, UpdateOutcome& outcome,
+                             RateListValidators* validators)
 {
     HttpClient client;
     client.SetStopFlag(stop);
+    if (validators && !validators->lastModified.empty())
+        client.extraHeaders["If-Modified-Since"] = validators->lastModified;
+    if (validators && !validators->etag.empty())
+        client.extraHeaders["If-None-Match"] = validators->etag;
     const int opened = client.Open(url, kRateRedirectLimit);
     const int sent = opened == HttpClient::kOk ? client.SendRequest("GET") : opened;
     // Read even after a failure: every cycle reports its length, and a
@@ -54,7 +59,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
         outcome.reason = "closed without an answer";
         return std::string();
     }
-    if (status == 304) {
+    // Unasked, a 304 says nothing about the rates shown.
+    if (status == 304 && !client.extraHeaders.empty()) {
         outcome.kind = UpdateOutcome::Kind::NotModified;
         return std::string();
     }
@@ -66,16 +72,33 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
         outcome.reason = HttpFailureText(client.BodyStatus(), HttpStep::Body);
         return std::string();
     }
+    if (validators) {
+        // Kept only if the list turns out to be one (see UpdateRates).
+        outcome.lastModified = client.GetHeaderValue("Last-Modified");
+        outcome.etag = client.GetHeaderValue("ETag");
+    }
     return body;
+}
+
+// Only a value that can go back on a header line unchanged.
+std::string Sendable(const std::string& value)
+{
+    if (value.size() > RateListValidators::kLongestValue)
+        return std::string();
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return std::string();
+    return value;
 }
 }  // namespace
 
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                          RateListValidators* validators)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
     UpdateOutcome outcome;
-    const std::string body = DownloadRateList(url, stop, outcome);
+    const std::string body = DownloadRateList(url, stop, outcome, validators);
     if (outcome.reason.empty() && outcome.kind == UpdateOutcome::Kind::Failed) {
         const std::vector<RateQuote> quotes = DecodeRateList(body);
         if (quotes.empty()) {
@@ -85,6 +108,10 @@ UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std:
             MergeQuotes(*access, quotes);
             outcome.kind = UpdateOutcome::Kind::Updated;
             outcome.pairs = quotes.size();
+            if (validators) {
+                validators->lastModified = Sendable(outcome.lastModified);
+                validators->etag = Sendable(outcome.etag);
+            }
         }
     }
     outcome.when = std::time(nullptr);
