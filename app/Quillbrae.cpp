@@ -32,6 +32,14 @@ constexpr int TrayTimeoutRetries = 8;
 // "Quillbrae - updated 12:34:56": what screen readers and other programs read.
 std::string WindowText(const std::string& status) { return "Quillbrae - " + status; }
 
+// A tip for the tray icon: `text`, cut to fit with "..." where it is longer.
+std::string TrayTip(const std::string& text)
+{
+    if (text.size() <= TrayTipLength)
+        return text;
+    return text.substr(0, TrayTipLength - 3) + "...";
+}
+
 // Uniform in [0, 1), for the back-off's jitter; its own generator, as only
 // the worker draws from it.
 double JitterShare()
@@ -290,7 +298,7 @@ bool Quillbrae::AddTrayIcon(int iconId)
     trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIcon.uCallbackMessage = TrayCallbackMessage;
     trayIcon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-    const std::string tip = shownStatus.empty() ? ProgramName() : WindowText(shownStatus);
+    const std::string tip = TrayTip(shownStatus.empty() ? ProgramName() : WindowText(shownStatus));
     std::memcpy(trayIcon.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
 
     if (Shell_NotifyIconA(NIM_ADD, &trayIcon)) {
@@ -390,9 +398,7 @@ void Quillbrae::SetTrayTip(const std::string& text)
     NOTIFYICONDATAA change = trayIcon;
     change.uFlags = NIF_TIP;
     std::memset(change.szTip, 0, sizeof(change.szTip));
-    std::string tip = text;
-    if (tip.size() > TrayTipLength)
-        tip = tip.substr(0, TrayTipLength - 3) + "...";
+    const std::string tip = TrayTip(text);
     std::memcpy(change.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
     std::memcpy(trayIcon.szTip, change.szTip, sizeof(trayIcon.szTip));
     Shell_NotifyIconA(NIM_MODIFY, &change);

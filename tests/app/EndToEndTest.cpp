@@ -6,6 +6,7 @@
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
 #include "tests/app/ChildProcess.h"
+#include "tests/app/Picture.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/Wait.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -143,26 +143,12 @@ public:
     // topmost, so what is there is what it painted.
     bool ShowsRates() const
     {
-        HWND pane = Pane("BaseWindowPane");
-        RECT r{};
-        if (pane == nullptr || !GetWindowRect(pane, &r) || r.right <= r.left)
-            return false;
-        int width = std::min<int>(r.right - r.left, 200);
-        int height = std::min<int>(r.bottom - r.top, 40);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        Picture picture = Picture::OfScreen(Pane("BaseWindowPane"));
+        int width = std::min(picture.width, 200);
         int grey = 0;
-        for (int y = 0; y < height; ++y)
+        for (int y = 0; y < std::min(picture.height, 40); ++y)
             for (int x = 0; x < width; ++x)
-                if (GetPixel(memory, x, y) == RGB(0xCC, 0xCC, 0xCC))
-                    ++grey;
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
+                grey += IsSelectionBar(picture.At(x, y)) ? 1 : 0;
         return grey > width * 4;  // a bar, not a stray pixel
     }
 
@@ -170,81 +156,6 @@ public:
     ChildProcess process;
     HWND window = nullptr;
 };
-
-// A window's part of the screen, read back. The widget is topmost, so what
-// is there is what it painted.
-class ScreenPicture {
-public:
-    explicit ScreenPicture(HWND window)
-    {
-        RECT r{};
-        if (window == nullptr || !GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
-            return;
-        width = r.right - r.left;
-        height = r.bottom - r.top;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-        GdiFlush();
-        const auto* quads = static_cast<const uint32_t*>(bits);
-        pixels.assign(quads, quads + width * height);
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const
-    {
-        uint32_t quad = pixels[static_cast<size_t>(y * width + x)];
-        return RGB((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF);
-    }
-    // The first and last rows of pixels holding a pixel that passes `test`
-    // between `left` and `right`; {-1, -1} when none does.
-    template <typename Test>
-    std::pair<int, int> Band(Test test, int left = 0, int right = -1) const
-    {
-        int top = -1, bottom = -1;
-        for (int y = 0; y < height; ++y)
-            for (int x = left; x < (right < 0 ? width : right); ++x)
-                if (test(At(x, y))) {
-                    top = top < 0 ? y : top;
-                    bottom = y;
-                    break;
-                }
-        return {top, bottom};
-    }
-    template <typename Test>
-    int Count(Test test, int top, int bottom) const
-    {
-        int found = 0;
-        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
-            for (int x = 0; x < width; ++x)
-                found += test(At(x, y)) ? 1 : 0;
-        return found;
-    }
-
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-};
-
-bool IsReddish(COLORREF c) { return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60; }
-bool IsBluish(COLORREF c) { return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60; }
-bool IsRedOrBlue(COLORREF c) { return IsReddish(c) || IsBluish(c); }
-bool IsGreyText(COLORREF c)
-{
-    int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-    return std::abs(r - g) < 16 && std::abs(g - b) < 16 && r > 90 && r < 190;
-}
-bool IsSelectionBar(COLORREF c) { return c == RGB(0xCC, 0xCC, 0xCC); }
 
 std::string WindowText(HWND window)
 {
@@ -455,7 +366,7 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     auto text = [&] { return WindowText(widget.window); };
     // The rows' part of the pane: the bottom lines take well under 100 pixels.
     auto rowsHue = [&](auto test) {
-        ScreenPicture picture(pane);
+        Picture picture = Picture::OfScreen(pane);
         return picture.Count(test, 0, picture.height - 100);
     };
 
@@ -488,10 +399,10 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     PostMessageA(widget.window, WM_COMMAND, 10, 0);
     for (int press = 0; press < 19; ++press)
         PostMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
-    ScreenPicture walked(pane);
+    Picture walked = Picture::OfScreen(pane);
     ASSERT_TRUE(WaitUntil(
         [&] {
-            walked = ScreenPicture(pane);
+            walked = Picture::OfScreen(pane);
             return walked.Band(IsSelectionBar, walked.width - 8).second > walked.height / 2;
         },
         10s));

@@ -4,6 +4,7 @@
 #include "app/Quillbrae.h"
 #include "http/SocketLibrary.h"
 #include "update/UpdateRates.h"
+#include "tests/app/Picture.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 
@@ -62,69 +63,16 @@ std::string WindowText(HWND window)
     return text;
 }
 
+auto IsColour(COLORREF colour)
+{
+    return [colour](COLORREF pixel) { return pixel == colour; };
+}
+
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 bool EndsWith(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
-
-// A pane as it paints itself (WM_PRINTCLIENT), read back pixel by pixel.
-class PanePicture {
-public:
-    explicit PanePicture(HWND pane)
-    {
-        RECT client{};
-        GetClientRect(pane, &client);
-        width = client.right;
-        height = client.bottom;
-        if (width <= 0 || height <= 0)
-            return;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        SendMessageA(pane, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        GdiFlush();
-        const auto* quads = static_cast<const uint32_t*>(bits);
-        pixels.assign(quads, quads + width * height);
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const
-    {
-        uint32_t quad = pixels[static_cast<size_t>(y * width + x)];
-        return RGB((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF);
-    }
-    template <typename Test>
-    int Count(Test test, int top = 0, int bottom = -1) const
-    {
-        int found = 0;
-        for (int y = top; y < (bottom < 0 ? height : bottom); ++y)
-            for (int x = 0; x < width; ++x)
-                found += test(At(x, y)) ? 1 : 0;
-        return found;
-    }
-    int Count(COLORREF colour) const
-    {
-        return Count([colour](COLORREF pixel) { return pixel == colour; });
-    }
-
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-};
-
-bool IsReddish(COLORREF c) { return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60; }
-bool IsBluish(COLORREF c) { return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60; }
-bool IsRedOrBlue(COLORREF c) { return IsReddish(c) || IsBluish(c); }
 
 class WidgetInProcess : public ::testing::Test {
 protected:
@@ -315,7 +263,7 @@ TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
     ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15000));
     EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: could not connect");
     // The pane says so too, in the warning colour, though it has no rows.
-    PanePicture pane(widget->ratePane.window);
+    Picture pane = Picture::Printed(widget->ratePane.window);
     EXPECT_GT(pane.Count(IsReddish), 20);
 }
 
@@ -393,13 +341,13 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // a second sample: the chart draws a line
     const COLORREF line = RGB(0xEB, 0x52, 0x5D), staleLine = RGB(0xA0, 0xA0, 0xA0);
     auto fresh = [&] {
-        return PanePicture(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) > 50 &&
-               PanePicture(widget->chartPane.window).Count(line) > 0;
+        return Picture::Printed(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) > 50 &&
+               Picture::Printed(widget->chartPane.window).Count(IsColour(line)) > 0;
     };
     auto stale = [&] {
-        PanePicture chart(widget->chartPane.window);
-        return PanePicture(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) == 0 && chart.Count(line) == 0 &&
-               chart.Count(staleLine) > 0;
+        Picture chart = Picture::Printed(widget->chartPane.window);
+        return Picture::Printed(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) == 0 &&
+               chart.Count(IsColour(line)) == 0 && chart.Count(IsColour(staleLine)) > 0;
     };
     ASSERT_TRUE(PumpUntil(fresh, 10000));
 
