@@ -4,6 +4,8 @@
 #include "app/StartWithWindows.h"
 #include "base/DpiScale.h"
 #include "display/RateSpeech.h"
+#include "base/Clock.h"
+#include "update/Backoff.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
@@ -15,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <random>
 #include <vector>
 
 namespace {
@@ -30,9 +34,30 @@ constexpr size_t TrayTipLength = 63;
 // ten seconds, then the widget runs on and waits for "TaskbarCreated".
 constexpr int TrayTimeoutRetries = 8;
 
+// "Quillbrae - updated 12:34:56": what screen readers and other programs read.
+std::string WindowText(const std::string& status) { return "Quillbrae - " + status; }
+
+// A tip for the tray icon: `text`, cut to fit with "..." where it is longer.
+std::string TrayTip(const std::string& text)
+{
+    if (text.size() <= TrayTipLength)
+        return text;
+    return text.substr(0, TrayTipLength - 3) + "...";
+}
+
+// Uniform in [0, 1), for the back-off's jitter; its own generator, as only
+// the worker draws from it.
+double JitterShare()
+{
+    static std::minstd_rand generator(ClockMilliseconds() ^ GetCurrentProcessId());
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
 }  // namespace
 
-Quillbrae::Quillbrae() : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated"))
+Quillbrae::Quillbrae()
+    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
+      updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ratePane.fontSize = 12;
     ratePane.textColor = 0x000000;
@@ -241,6 +266,10 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
         entry.Set(!entry.IsSet());
         break;
     }
+    case UpdateNowCommand:
+        if (updateNowEvent)
+            SetEvent(updateNowEvent.Get());
+        break;
     default:
         break;
     }
@@ -303,6 +332,12 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED:
         OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_MOUSEWHEEL:
+        // Over either pane or the frame, the wheel moves the list.
+        return SendMessageA(ratePane.window, message, wParam, lParam);
+    case StatusChangedMessage:
+        ShowStatus();
+        return 0;
     default:
         break;
     }
@@ -354,6 +389,7 @@ bool Quillbrae::OnTrayNotify(LPARAM mouseMessage)
 void Quillbrae::ShowPopupMenu()
 {
     PopupMenu menu;
+    menu.AppendItem("&Update now", UpdateNowCommand);
     menu.AppendItem("&Use Voxlume", UseSpeechCommand);
     menu.AppendItem("Start with &Windows", StartWithWindowsCommand);
     menu.AppendSeparator();
@@ -378,7 +414,7 @@ bool Quillbrae::AddTrayIcon(int iconId)
     trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIcon.uCallbackMessage = TrayCallbackMessage;
     trayIcon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-    const std::string& tip = ProgramName();
+    const std::string tip = TrayTip(shownStatus.empty() ? ProgramName() : WindowText(shownStatus));
     std::memcpy(trayIcon.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
 
     if (Shell_NotifyIconA(NIM_ADD, &trayIcon)) {
@@ -403,16 +439,85 @@ bool Quillbrae::AddTrayIcon(int iconId)
 
 uint32_t Quillbrae::Run()
 {
+    Backoff backoff(ClockMilliseconds, JitterShare);
+    RateListValidators validators;
     while (!stopRequested) {
-        UpdateRates(ratePane.rates, rateUrl, StopFlag(), rateFormat);
+        UpdateOutcome outcome = UpdateRates(ratePane.rates, rateUrl, StopFlag(), rateFormat, &validators);
         if (stopRequested)
             break;
-        CheckAlerts();
+        backoff.Schedule(outcome, updateInterval);
+        RecordOutcome(outcome);
+        if (outcome.kind == UpdateOutcome::Kind::Updated)
+            CheckAlerts();
         ratePane.Refresh();
         chartPane.ShowSelectedRate(ratePane);
         chartPane.Refresh();
-        if (WaitForStop(updateInterval))
-            break;
+        // The next cycle comes when it is due or when "&Update now" asks.
+        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
+            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
+            if (woken == Wake::Stop)
+                return 0;
+            if (woken == Wake::Other) {
+                backoff.Clear();
+                break;
+            }
+        }
     }
     return 0;
+}
+
+void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
+{
+    {
+        std::lock_guard<std::mutex> guard(statusMutex);
+        status.Record(outcome, ClockMilliseconds());
+    }
+    PostMessageA(window, StatusChangedMessage, 0, 0);
+}
+
+void Quillbrae::ShowStatus()
+{
+    UpdateStatus current;
+    {
+        std::lock_guard<std::mutex> guard(statusMutex);
+        current = status;
+    }
+    const uint32_t now = ClockMilliseconds();
+    const uint32_t interval = updateInterval;
+    std::string text = current.Text();
+    bool stale = current.Stale(now, interval);
+    if (text != shownStatus) {
+        shownStatus = text;
+        SetText(WindowText(text).c_str());
+        SetTrayTip(WindowText(text));
+    }
+    ratePane.SetStatus(text, current.Warning(), stale);
+    chartPane.SetStale(stale);
+    // Staleness comes with time alone: look again when it is due.
+    if (std::optional<uint32_t> until = current.UntilStale(now, interval))
+        SetTimer(window, StaleTimerId, *until + 1, nullptr);
+    else
+        KillTimer(window, StaleTimerId);
+}
+
+bool Quillbrae::OnTimer(WPARAM timerId, LPARAM)
+{
+    if (timerId != StaleTimerId)
+        return false;
+    KillTimer(window, StaleTimerId);
+    ShowStatus();
+    return true;
+}
+
+void Quillbrae::SetTrayTip(const std::string& text)
+{
+    if (trayIcon.hWnd == nullptr)
+        return;
+    NOTIFYICONDATAA change = trayIcon;
+    change.uFlags = NIF_TIP;
+    std::memset(change.szTip, 0, sizeof(change.szTip));
+    const std::string tip = TrayTip(text);
+    std::memcpy(change.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
+    std::memcpy(trayIcon.szTip, change.szTip, sizeof(trayIcon.szTip));
+    Shell_NotifyIconA(NIM_MODIFY, &change);
 }

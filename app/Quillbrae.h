@@ -4,8 +4,10 @@
 #include "display/FXRatePane.h"
 #include "rates/RateFormat.h"
 #include "rates/PriceAlerts.h"
+#include "update/UpdateStatus.h"
 #include "window/App.h"
 #include "window/Thread.h"
+#include "window/UniqueHandle.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,7 +24,12 @@ public:
     static constexpr UINT UseSpeechCommand = names::kUseSpeechCommand;
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
+    static constexpr UINT UpdateNowCommand = names::kUpdateNowCommand;
+    // Posted by the worker after each cycle: the status has changed.
+    static constexpr UINT StatusChangedMessage = WM_APP + 11;
     static constexpr UINT TrayIconId = 1;
+    // Fires when the rates shown are due to go stale.
+    static constexpr UINT_PTR StaleTimerId = 2;
     static constexpr int IconResource = names::kIconResource;
     // Posted by the worker when alert messages wait for the tray balloon.
     static constexpr UINT AlertMessage = WM_APP + 1;
@@ -51,6 +58,7 @@ public:
     void LoadPlacement() override;
     void SavePlacement() override;
     bool OnTrayNotify(LPARAM mouseMessage) override;
+    bool OnTimer(WPARAM timerId, LPARAM lParam) override;
     uint32_t Run() override;
 
     // Adds (or re-adds) the tray icon. Retries while the shell times out,
@@ -60,6 +68,9 @@ public:
     void HandlePaneNotify(LPARAM header);
     void OnDpiChanged(const RECT* suggested);
     void ShowPopupMenu();
+    // The status line as the window's text shows it after "Quillbrae - ";
+    // window thread only.
+    std::string StatusText() const { return shownStatus; }
 
     FXRatePane ratePane;
     ChartPane chartPane;
@@ -91,7 +102,17 @@ private:
     PriceAlerts alerts;
     std::mutex balloonLock;
     std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
+    // Worker: notes a cycle's outcome for the window thread and tells it.
+    void RecordOutcome(const UpdateOutcome& outcome);
+    // Window thread: brings the window text, the tray tip, the rate pane's
+    // status lines and the stale colours in step with the status.
+    void ShowStatus();
+    void SetTrayTip(const std::string& text);
 
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
+    UniqueHandle updateNowEvent;     // owned: auto-reset; set by "&Update now", waited on by the worker
+    mutable std::mutex statusMutex;
+    UpdateStatus status;             // guarded by statusMutex
+    std::string shownStatus;         // window thread only: the text last shown
     std::thread trayRemoval;         // owned: joined by the destructor
 };

@@ -25,6 +25,7 @@ inline constexpr unsigned kStartWithWindowsCommand = 13;
 // Where Windows looks for programs to start at log-on, and the widget's value there.
 inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValueName = "Quillbrae";
+inline constexpr unsigned kUpdateNowCommand = 12;
 
 // The local feed's default port and page, and so the widget's default source.
 inline constexpr uint16_t kDefaultFeedPort = 8080;

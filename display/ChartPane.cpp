@@ -42,6 +42,14 @@ void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
     shownRate = ratePane.GetSelectedRate(*records);
 }
 
+void ChartPane::SetStale(bool isStale)
+{
+    if (stale == isStale)
+        return;
+    stale = isStale;
+    Invalidate(nullptr, false);
+}
+
 std::optional<FXRate> ChartPane::CopyShownRate() const
 {
     SharedRates* list = rateList.load();
@@ -79,6 +87,7 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
     if (std::optional<FXRate> record = CopyShownRate())
-        DrawRateChart(*record, buffer.Get(), 0, GetWidth(), WindowDpi(window));
+        DrawRateChart(*record, buffer.Get(), 0, GetWidth(), WindowDpi(window),
+                      stale ? chartStaleLineColor : chartLineColor);
     buffer.CopyToTarget();
 }

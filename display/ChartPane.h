@@ -32,6 +32,9 @@ public:
     // calls it after every update cycle and on every selection change.
     void ShowSelectedRate(FXRatePane& ratePane);
 
+    // Draws the line grey while the rates are stale; window thread only.
+    void SetStale(bool isStale);
+
     // Paints the pane into `dc` for the area given in client coordinates:
     // composed off-screen and copied with one BitBlt. WM_PAINT and
     // WM_PRINTCLIENT both come here.
@@ -44,6 +47,8 @@ public:
     std::atomic<SharedRates*> rateList{nullptr};
 
 private:
+    bool stale = false;  // window thread only
+
     // A copy of the shown record, taken under the lock; none when nothing is
     // shown or the pointer no longer lies inside the list.
     std::optional<FXRate> CopyShownRate() const;

@@ -7,6 +7,8 @@
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateSpeech.h"
+#include "display/RowScroll.h"
+#include "display/WrapText.h"
 #include "window/Clipboard.h"
 #include "window/WindowDpi.h"
 
@@ -21,8 +23,11 @@ constexpr int firstColumn = 4;
 constexpr int secondColumn = 76;
 constexpr int thirdColumn = 122;
 constexpr int textTop = 4;          // first row's text; its bar starts at 0
-constexpr int startTimeBottom = 264;
+constexpr int startTimeBottom = 264;  // the chart frame's bottom, when the pane reaches it
 constexpr int startTimeInset = 4;
+constexpr int bottomMargin = 2;       // below the last line of a short pane
+constexpr int footerGap = 2;          // between the last row's bar and the bottom lines
+constexpr size_t statusLineLimit = 2;
 constexpr COLORREF selectionColor = 0xCCCCCC;
 
 // What one row shows, copied out under the lock so that drawing does not
@@ -124,22 +129,39 @@ bool FXRatePane::OnCreate()
     return true;
 }
 
+void FXRatePane::SetStatus(const std::string& text, bool warning, bool isStale)
+{
+    if (text == statusText && warning == statusWarning && isStale == stale)
+        return;
+    statusText = text;
+    statusWarning = warning;
+    stale = isStale;
+    Invalidate(nullptr, false);
+}
+
 void FXRatePane::MoveSelection(WPARAM key)
 {
     auto records = rates.Lock();
     int32_t count = CountOf(ShownRows(*records));
-    int32_t index = selected.load();
-    if (key == VK_DOWN) {
-        index += 1;
-        if (index >= count)
-            index = 0;
-    } else if (key == VK_UP) {
-        index -= 1;
-        // An empty list keeps 0: -1 would be taken for a row once it fills.
-        if (index < 0)
-            index = std::max(count - 1, 0);
-    }
+    // An empty list keeps 0: -1 would be taken for a row once it fills.
+    int32_t index = SelectionAfterKey(key, selected.load(), count, visibleRows);
     selected.store(index);
+    firstRow = FirstRowInView(firstRow, index, count, visibleRows);
+}
+
+void FXRatePane::TurnWheel(int delta)
+{
+    {
+        auto records = rates.Lock();
+        int32_t count = CountOf(ShownRows(*records));
+        int32_t index = SelectionAfterWheel(delta, selected.load(), count);
+        if (index == selected.load())
+            return;
+        selected.store(index);
+        firstRow = FirstRowInView(firstRow, index, count, visibleRows);
+    }
+    NotifyParent(selectionChanged);
+    Invalidate(nullptr, false);
 }
 
 void FXRatePane::SelectRowAt(LPARAM point)
@@ -147,7 +169,11 @@ void FXRatePane::SelectRowAt(LPARAM point)
     int32_t height = dpi::Scale(rowHeight, WindowDpi(window));
     if (height <= 0)
         return;
-    int32_t row = static_cast<int32_t>(HIWORD(point)) / height;
+    int32_t y = static_cast<int32_t>(HIWORD(point));
+    // The bottom lines are no row, however many rows there are.
+    if (y >= rowsBottom)
+        return;
+    int32_t row = firstRow + y / height;
     int code;
     {
         auto records = rates.Lock();
@@ -186,6 +212,9 @@ LRESULT FXRatePane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
         SelectRowAt(lParam);
         return 0;
+    case WM_MOUSEWHEEL:
+        TurnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     case WM_RBUTTONUP:
         SendMessageA(GetParent(hwnd), WM_RBUTTONUP, wParam, lParam);
         return 0;
@@ -209,7 +238,7 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
         selectedRow = selected.load();
     }
 
-    if (rows.empty()) {
+    if (rows.empty() && statusText.empty()) {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         return;
     }
@@ -229,33 +258,56 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     SelectGuard fontSelection(memory, font.GetHandle());
     SetBkMode(memory, TRANSPARENT);
 
-    int rightmost = GetWidth();
+    // The bottom lines first, from the bottom up: the rows get what is left.
+    const int paneWidth = GetWidth();
+    const int lineHeight = static_cast<int>(TextExtent(memory, "Ag").cy);
+    const bool showStartTime = selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size());
+    const int lineBottom = std::min(scaled(startTimeBottom), GetHeight() - scaled(bottomMargin));
+    std::vector<std::string> statusLines =
+        WrapText(statusText, paneWidth - 2 * scaled(startTimeInset), statusLineLimit,
+                 [memory](const std::string& text) { return static_cast<int>(TextExtent(memory, text).cx); });
+    const int statusBottom = showStartTime ? lineBottom - lineHeight : lineBottom;
+    const int statusTop = statusBottom - static_cast<int>(statusLines.size()) * lineHeight;
+    rowsBottom = statusTop - scaled(footerGap);
+    if (height > 0)
+        visibleRows = std::max((rowsBottom - top) / height, 1);
+    const int32_t count = static_cast<int32_t>(std::min<size_t>(rows.size(), INT32_MAX));
+    firstRow = FirstRowInView(firstRow, std::clamp(selectedRow, 0, std::max(count - 1, 0)), count, visibleRows);
+
+    int rightmost = paneWidth;
     int y = top;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const Row& row = rows[i];
-        if (static_cast<int32_t>(i) == selectedRow) {
+    const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t{firstRow} + visibleRows, count));
+    for (int32_t i = firstRow; i < end; ++i) {
+        const Row& row = rows[static_cast<size_t>(i)];
+        if (i == selectedRow) {
             RECT bar{0, y - top, rightmost, y + height};
             OwnedBrush brush(CreateSolidBrush(selectionColor));
             FillRect(memory, &bar, brush.Get());
         }
 
         COLORREF priceColor = row.trend == FXRate::Rose ? riseColor : row.trend == FXRate::Fell ? fallColor : textColor;
+        bool falling = row.change.find('-') != std::string::npos;
+        COLORREF changeColor = falling ? fallColor : riseColor;
+        COLORREF codeColor = textColor;
+        // Old prices in red and blue would pass for live ones.
+        if (stale)
+            priceColor = changeColor = codeColor = staleColor;
+        // A rates document's figure has its sign already.
+        const bool hasSign = falling || row.change.compare(0, 1, "+") == 0;
         DrawColumn(memory, scaled(firstColumn), y, row.price, priceColor);
-        if (row.change.find('-') != std::string::npos)
-            DrawColumn(memory, second, y, row.change, fallColor);
-        else if (row.change.compare(0, 1, "+") == 0)  // a rates document's figure has its sign
-            DrawColumn(memory, second, y, row.change, riseColor);
-        else
-            DrawColumn(memory, second, y, "+" + row.change, riseColor);
-        DrawColumn(memory, third, y, row.code, textColor);
+        DrawColumn(memory, second, y, hasSign ? row.change : "+" + row.change, changeColor);
+        DrawColumn(memory, third, y, row.code, codeColor);
         rightmost = std::max(rightmost, third + static_cast<int>(TextExtent(memory, row.code).cx));
         y += height;
     }
 
-    if (selectedRow >= 0 && selectedRow < static_cast<int32_t>(rows.size())) {
+    ::SetTextColor(memory, statusWarning ? warningColor : textColor);
+    for (size_t i = 0; i < statusLines.size(); ++i)
+        DrawPlainText(memory, scaled(startTimeInset), statusTop + static_cast<int>(i) * lineHeight, statusLines[i]);
+    if (showStartTime) {
         SIZE extent = TextExtent(memory, startTime);
-        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset),
-                     scaled(startTimeBottom) - extent.cy, startTime, scaled(1));
+        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset), lineBottom - extent.cy, startTime,
+                     scaled(1));
     }
     buffer.CopyToTarget();
 }

@@ -11,8 +11,10 @@
 #include <vector>
 
 // The left-hand pane: one row per currency pair (price, signed change, code),
-// a selection bar on the selected row and, below the rows, the time the pane
-// was created. Keys and clicks move the selection and tell the parent by
+// a selection bar on the selected row and, at the bottom, the update status
+// and the time the pane was created. Rows never run into those lines: when
+// there are more than fit, the list scrolls to keep the selected row in
+// view. Keys, clicks and the wheel move the selection and tell the parent by
 // WM_NOTIFY; a right-button release goes on to the parent. Ctrl+C and
 // WM_COPY put the selected pair on the clipboard.
 //
@@ -56,11 +58,19 @@ public:
     // WM_PRINTCLIENT both come here.
     void PaintContent(HDC dc, const RECT& area);
 
+    // The status lines' text, drawn in the warning colour when `warning`;
+    // `isStale` draws the rows grey. Window thread only.
+    void SetStatus(const std::string& text, bool warning, bool isStale);
+    // The first row shown, as last painted. Window thread only.
+    int32_t FirstVisibleRow() const { return firstRow; }
+
     SharedRates rates;
     int32_t rowHeight = 16;
     std::atomic<int32_t> selected{0};
     COLORREF fallColor = 0xFF0000;  // blue
     COLORREF riseColor = 0x0000FF;  // red
+    COLORREF staleColor = 0x808080; // grey: every row once the rates are stale
+    COLORREF warningColor = 0x0050D0;  // dark orange: the status after a failure
     std::string startTime;          // local time of creation; window thread only
     std::atomic<bool> speechEnabled{false};
 
@@ -70,5 +80,16 @@ private:
     // The positions of the shown records, in row order; under the lock.
     std::vector<size_t> ShownRows(const SharedRates::Records& records) const;
     void MoveSelection(WPARAM key);
+    void TurnWheel(int delta);
     void SelectRowAt(LPARAM point);
+
+    // Window thread only.
+    std::string statusText;
+    bool statusWarning = false;
+    bool stale = false;
+    int32_t firstRow = 0;      // the first row shown
+    // How many rows the last paint had room for, and where they ended;
+    // until the first paint, room for all.
+    int32_t visibleRows = INT32_MAX;
+    int32_t rowsBottom = INT32_MAX;
 };

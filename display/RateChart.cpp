@@ -102,7 +102,7 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
 
 }  // namespace
 
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiValue)
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiValue, COLORREF lineColor)
 {
     const Layout scaled(dpiValue);
     // In 64 bits, so that any two 32-bit positions work; once the plot area
@@ -125,7 +125,7 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiVa
     if (record.history.empty())
         return;
 
-    OwnedPen linePen(CreatePen(PS_SOLID, scaled(2), chartLineColor));
+    OwnedPen linePen(CreatePen(PS_SOLID, scaled(2), lineColor));
     SelectGuard linePenSelection(dc, linePen.Get());
     SetTextColor(dc, haloTextColor);
     DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled);

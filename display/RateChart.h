@@ -17,6 +17,8 @@ constexpr float chartPixelsPerUnit = 100.0f;
 constexpr float chartMaxStep = 5.0f;  // pixels per sample at most
 constexpr COLORREF chartFrameColor = 0xECD790;
 constexpr COLORREF chartLineColor = 0x5D52EB;
+// The line of rates that have gone stale.
+constexpr COLORREF chartStaleLineColor = 0xA0A0A0;
 
 // The row of a sample's point: trunc(128 - value * 100) in single precision,
 // held within a range that every GDI call takes. Values from the network may
@@ -35,4 +37,5 @@ int ChartPixel(float position, int ifNotANumber);
 // four summary lines, the history line and the low, high and base labels.
 // Draws nothing when the plot area (b - a - 48 pixels, scaled) is empty.
 // Reads only `record`; hand it a copy taken under the list's lock.
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpi = 96);
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpi = 96,
+                   COLORREF lineColor = chartLineColor);

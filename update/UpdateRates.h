@@ -3,6 +3,7 @@
 #include "rates/RateFormat.h"
 #include "rates/RateQuote.h"
 #include "rates/SharedRates.h"
+#include "update/UpdateOutcome.h"
 
 #include <atomic>
 #include <string>
@@ -19,11 +20,22 @@ inline constexpr int kRateRedirectLimit = 3;
 // (the rate pane's selection) stays valid for the life of the program.
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
 
+// What the server said about the last list merged ("Last-Modified",
+// "ETag"), asked back with the next request ("If-Modified-Since",
+// "If-None-Match") so that an unchanged list can be answered with a 304.
+struct RateListValidators {
+    static constexpr size_t kLongestValue = 256;  // a longer value is not kept
+    std::string lastModified;
+    std::string etag;
+};
+
 // One update cycle: downloads the rate page at `url` on a client of its own,
 // decodes it in `format` (DecodeRates) and merges it into `rates`. Only a
 // 2xx answer is decoded; a failed download, an error page or a body that is
 // not a rate list changes nothing. The download and the decode run without
 // the lock; the lock is held only while merging. `stop`, when given, cuts
-// the download short (the worker is being stopped).
-void UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
-                 RateFormat format = RateFormat::Auto);
+// the download short (the worker is being stopped). Says what came of it:
+// updated, not modified (304) or failed, and why. `validators`, when given,
+// are sent and, after a list is merged, renewed.
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
+                          RateFormat format = RateFormat::Auto, RateListValidators* validators = nullptr);

@@ -125,3 +125,20 @@ bool Thread::WaitForStop(uint32_t milliseconds)
     }
     return true;
 }
+
+Thread::Wake Thread::WaitForStopOr(HANDLE other, uint32_t milliseconds)
+{
+    if (stopRequested)
+        return Wake::Stop;
+    if (!stopEvent || other == nullptr)
+        return WaitForStop(milliseconds) ? Wake::Stop : Wake::TimedOut;
+    HANDLE events[2] = {stopEvent.Get(), other};
+    DWORD woken = WaitForMultipleObjects(2, events, FALSE, milliseconds);
+    if (woken == WAIT_OBJECT_0 || stopRequested)
+        return Wake::Stop;
+    if (woken == WAIT_OBJECT_0 + 1)
+        return Wake::Other;
+    if (woken == WAIT_FAILED)
+        return WaitForStop(milliseconds) ? Wake::Stop : Wake::TimedOut;
+    return Wake::TimedOut;
+}

@@ -33,6 +33,10 @@ public:
     // For Run: blocks until a stop is requested (true) or `milliseconds` have
     // passed (false), without using the processor meanwhile.
     bool WaitForStop(uint32_t milliseconds);
+    // For Run: as WaitForStop, and also wakes when `other` (an event the
+    // derived class owns) is signalled. A stop wins over `other`.
+    enum class Wake { Stop, Other, TimedOut };
+    Wake WaitForStopOr(HANDLE other, uint32_t milliseconds);
     // For Run: the flag to hand to code that blocks on its own (sockets).
     const std::atomic<bool>* StopFlag() const { return &stopRequested; }
 

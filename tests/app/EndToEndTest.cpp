@@ -10,6 +10,8 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LocalFeed.h"
 #include "tests/support/ProcessWindow.h"
+#include "tests/app/Picture.h"
+#include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
 #include "tests/support/SharedFile.h"
@@ -23,6 +25,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -127,26 +131,12 @@ public:
     // topmost, so what is there is what it painted.
     bool ShowsRates() const
     {
-        HWND pane = Pane("BaseWindowPane");
-        RECT r{};
-        if (pane == nullptr || !GetWindowRect(pane, &r) || r.right <= r.left)
-            return false;
-        int width = std::min<int>(r.right - r.left, 200);
-        int height = std::min<int>(r.bottom - r.top, 40);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        Picture picture = Picture::OfScreen(Pane("BaseWindowPane"));
+        int width = std::min(picture.width, 200);
         int grey = 0;
-        for (int y = 0; y < height; ++y)
+        for (int y = 0; y < std::min(picture.height, 40); ++y)
             for (int x = 0; x < width; ++x)
-                if (GetPixel(memory, x, y) == RGB(0xCC, 0xCC, 0xCC))
-                    ++grey;
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
+                grey += IsSelectionBar(picture.At(x, y)) ? 1 : 0;
         return grey > width * 4;  // a bar, not a stray pixel
     }
 
@@ -154,6 +144,13 @@ public:
     std::unique_ptr<ChildProcess> process;  // one for each start
     HWND window = nullptr;
 };
+
+std::string WindowText(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
 
 // What ending a process costs under this Wine, measured on a program that
 // does nothing else, in the same run.
@@ -321,6 +318,104 @@ TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
     EXPECT_LT(exitMs, trivialMs + 500.0) << "trivial program: " << trivialMs << " ms";
     std::printf("exit while stalled: widget %.0f ms, trivial window program %.0f ms\n", exitMs, trivialMs);
     EXPECT_FALSE(widget.ShowsRates());
+}
+
+}  // namespace
+
+namespace {
+
+double MsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// One widget, 10 s interval, against a server whose answers the test
+// changes: good, 503, 429 with "Retry-After: 25", good again. The long wait
+// the 429 asks for is used for the rest: the rows go stale meanwhile, and the
+// whole list of 20 pairs is walked with the Down key.
+TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
+{
+    std::string folder = TestFolder();
+    Speech speech;
+    ASSERT_TRUE(speech.Start(folder));
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    const std::string good = Answer("200 OK", RateList(20));
+    server.SetFallback({ScriptedServer::Send(good)});
+
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
+    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    widget.PlaceAwayFromOthers();  // 300 pixels high
+    ASSERT_TRUE(widget.Start());
+    HWND pane = widget.Pane("BaseWindowPane");
+    ASSERT_NE(pane, nullptr);
+    auto text = [&] { return WindowText(widget.window); };
+    // The rows' part of the pane: the bottom lines take well under 100 pixels.
+    auto rowsHue = [&](auto test) {
+        Picture picture = Picture::OfScreen(pane);
+        return picture.Count(test, 0, picture.height - 100);
+    };
+
+    ASSERT_TRUE(WaitUntil([&] { return text().rfind("Quillbrae - updated ", 0) == 0; }, 30s)) << text();
+    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
+
+    // "&Update now" asks at once; a 503 is named.
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    size_t before = server.Requests().size();
+    PostMessageA(widget.window, WM_COMMAND, names::kUpdateNowCommand, 0);
+    EXPECT_TRUE(server.WaitForRequests(before + 1, 2s)) << "a request within two seconds";
+    ASSERT_TRUE(WaitUntil([&] { return text() == since + "HTTP 503"; }, 15s)) << text();
+
+    // A 429 asking for 25 s holds the next request back that long.
+    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 25\r\n"))});
+    before = server.Requests().size();
+    PostMessageA(widget.window, WM_COMMAND, names::kUpdateNowCommand, 0);
+    ASSERT_TRUE(server.WaitForRequests(before + 3, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return text() == since + "HTTP 429"; }, 10s)) << text();
+    server.SetFallback({ScriptedServer::Send(good)});
+
+    // Meanwhile: the last success grows older than 25 s, and the rows grey.
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) == 0 && rowsHue(IsGreyText) > 50; }, 40s))
+        << text();
+    EXPECT_EQ(server.Requests().size(), before + 3) << "nothing asked while stale and held back";
+
+    // And: Down 19 times walks to the 20th pair; its bar stays in the pane,
+    // clear of the bottom lines, and it is the pair spoken next.
+    PostMessageA(widget.window, WM_COMMAND, names::kUseSpeechCommand, 0);
+    for (int press = 0; press < 19; ++press)
+        PostMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+    Picture walked = Picture::OfScreen(pane);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            walked = Picture::OfScreen(pane);
+            return walked.Band(IsSelectionBar, walked.width - 8).second > walked.height / 2;
+        },
+        10s));
+    auto [barTop, barBottom] = walked.Band(IsSelectionBar, walked.width - 8);
+    auto [linesTop, linesBottom] = walked.Band(IsRedOrBlue);  // the status (a warning) and the start time
+    EXPECT_GE(barTop, 0);
+    EXPECT_LT(barBottom, walked.height);
+    EXPECT_LT(barBottom, linesTop) << "the bar stays clear of the bottom lines";
+    EXPECT_LT(linesBottom, walked.height);
+
+    // The held-back request comes no sooner than asked; fresh data brings
+    // the colours back.
+    ASSERT_TRUE(server.WaitForRequests(before + 4, 40s));
+    auto times = server.RequestTimes();
+    double heldMs = MsBetween(times[before + 2], times[before + 3]);
+    EXPECT_GE(heldMs, 25000.0);
+    std::printf("request after a 429 with Retry-After: 25 came %.0f ms later\n", heldMs);
+    ASSERT_TRUE(WaitUntil([&] { return text().rfind("Quillbrae - updated ", 0) == 0; }, 15s)) << text();
+    ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return speech.Log().find("Speak ") != std::string::npos; }, 10s));
+    std::string log = speech.Log();
+    size_t last = log.rfind("Speak ");
+    EXPECT_EQ(log.substr(last, log.find('\n', last) - last), "Speak 3.1900 - 00") << log;
+
+    widget.Exit();
+    EXPECT_EQ(widget.process->ExitCode(), 0);
 }
 
 }  // namespace

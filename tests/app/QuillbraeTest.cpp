@@ -8,6 +8,8 @@
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 #include "update/UpdateRates.h"
+#include "tests/app/Picture.h"
+#include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
@@ -19,8 +21,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +32,24 @@ using namespace std::chrono_literals;
 
 int ScreenX(LPARAM value) { return static_cast<short>(LOWORD(value)); }
 int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
+
+std::string WindowText(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+auto IsColour(COLORREF colour)
+{
+    return [colour](COLORREF pixel) { return pixel == colour; };
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool EndsWith(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
 
 class WidgetInProcess : public ::testing::Test {
 protected:
@@ -185,6 +207,138 @@ TEST_F(WidgetInProcess, PanesSplitTheClientAreaAtTwoHundredPixels)
     }
 }
 
+TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(3)))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    auto text = [&] { return WindowText(widget->window); };
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
+    EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56").size()) << text();
+    EXPECT_EQ(widget->StatusText(), text().substr(12));
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+
+    // A failure names the last success and the reason; the tip, cut to fit
+    // its 63 characters, says the same.
+    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    widget->updateInterval = 300;
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text() == since + "HTTP 503"; }, 10s)) << text();
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+
+    server.Stop();
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text() == since + "could not connect"; }, 10s)) << text();
+    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_LE(std::strlen(widget->trayIcon.szTip), 63u);
+}
+
+TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
+{
+    Open();  // port 9: refused
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
+    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: could not connect");
+    // The pane says so too, in the warning colour, though it has no rows.
+    Picture pane = Picture::Printed(widget->ratePane.window);
+    EXPECT_GT(pane.Count(IsReddish), 20);
+}
+
+TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
+    // The first failure set a wait of twice the 12 s interval; "&Update now"
+    // cuts it short and forgets that failure, so the count starts again.
+    const uint32_t interval = 250;
+    widget->updateInterval = interval;
+    const size_t from = server.Requests().size();
+    ASSERT_EQ(from % 3, 0u) << "two redirect probes and the request per cycle";
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    const size_t cycles = 5;
+    ASSERT_TRUE(server.WaitForRequests(from + 3 * cycles, std::chrono::seconds(20)));
+
+    auto times = server.RequestTimes();
+    double previous = 0;
+    for (size_t k = 0; k + 1 < cycles; ++k) {
+        // From the end of one cycle's request to the start of the next.
+        double gap =
+            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2]).count();
+        double planned = interval * double(2u << k);  // 2, 4, 8, 16 intervals
+        SCOPED_TRACE(testing::Message() << "gap " << k << ": " << gap << " ms, planned " << planned);
+        EXPECT_GE(gap, planned * 0.9 - 5);
+        EXPECT_GT(gap, previous);
+        previous = gap;
+        std::printf("gap after failure %zu: %.0f ms (planned %.0f +-10 %%)\n", k + 1, gap, planned);
+    }
+}
+
+TEST_F(WidgetInProcess, RetryAfterHoldsTheNextAttemptBack)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 2\r\n"))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
+    widget->updateInterval = 250;  // the ordinary back-off would come back after 500 ms
+    const size_t from = server.Requests().size();
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(server.WaitForRequests(from + 4, std::chrono::seconds(10)));
+    auto times = server.RequestTimes();
+    double gap = std::chrono::duration<double, std::milli>(times[from + 3] - times[from + 2]).count();
+    EXPECT_GE(gap, 1990.0);
+    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: HTTP 429");
+}
+
+TEST_F(WidgetInProcess, UpdateNowFetchesWithinTwoSeconds)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(2)))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    ASSERT_TRUE(server.WaitForRequests(3, std::chrono::seconds(10)));
+    ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
+    EXPECT_FALSE(server.WaitForRequests(4, std::chrono::milliseconds(300))) << "the next is 12 s away";
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    EXPECT_TRUE(server.WaitForRequests(4, std::chrono::seconds(2)));
+}
+
+TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRecovery)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    widget->updateInterval = 200;  // stale 500 ms after the last success
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // a second sample: the chart draws a line
+    const COLORREF line = RGB(0xEB, 0x52, 0x5D), staleLine = RGB(0xA0, 0xA0, 0xA0);
+    auto fresh = [&] {
+        return Picture::Printed(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) > 50 &&
+               Picture::Printed(widget->chartPane.window).Count(IsColour(line)) > 0;
+    };
+    auto stale = [&] {
+        Picture chart = Picture::Printed(widget->chartPane.window);
+        return Picture::Printed(widget->ratePane.window).Count(IsRedOrBlue, 0, 100) == 0 &&
+               chart.Count(IsColour(line)) == 0 && chart.Count(IsColour(staleLine)) > 0;
+    };
+    ASSERT_TRUE(PumpUntil(fresh, 10s));
+
+    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    ASSERT_TRUE(PumpUntil(stale, 10s)) << WindowText(widget->window);
+    EXPECT_TRUE(EndsWith(WindowText(widget->window), ": HTTP 503"));
+
+    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil(fresh, 10s)) << WindowText(widget->window);
+    EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - updated"));
+}
+
 TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
 {
     Open();
@@ -192,7 +346,7 @@ TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
     widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
     EXPECT_TRUE(widget->ratePane.speechEnabled);
     widget->OnCommand(0, 0);
-    widget->OnCommand(12, 0);
+    widget->OnCommand(13, 0);
     EXPECT_TRUE(widget->ratePane.speechEnabled);
     EXPECT_TRUE(IsWindow(widget->window));
     widget->OnCommand(Quillbrae::UseSpeechCommand, 0);

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -347,6 +349,176 @@ TEST_F(RatePaneFixture, BackgroundErasingIsSuppressed)
 {
     EXPECT_EQ(SendMessageA(pane.window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.Get()), 0), 1);
     EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), Canvas::sentinel));
+}
+
+// Grey, as stale rows are drawn: no hue, neither dark nor white.
+bool IsGrey(COLORREF pixel)
+{
+    int r = GetRValue(pixel), g = GetGValue(pixel), b = GetBValue(pixel);
+    return std::abs(r - g) < 16 && std::abs(g - b) < 16 && r > 90 && r < 190;
+}
+
+// Where the selection bar is painted: its top and bottom rows of pixels at
+// the pane's right edge, clear of text; {-1, -1} when there is none.
+std::pair<int, int> BarSpan(const Canvas& canvas, int height)
+{
+    int top = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        if (canvas.Pixel(199, y) == selectionGrey) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    }
+    return {top, bottom};
+}
+
+// The first and last rows of pixels of `area` that hold a pixel passing
+// `test`; {-1, -1} when none does.
+template <typename Test>
+std::pair<int, int> Band(const Canvas& canvas, const RECT& area, Test test)
+{
+    int top = -1, bottom = -1;
+    for (int y = area.top; y < area.bottom; ++y) {
+        if (canvas.Count(RECT{area.left, y, area.right, y + 1}, test) > 0) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+        }
+    }
+    return {top, bottom};
+}
+
+TEST_F(RatePaneFixture, StatusLinesSitAboveTheStartTimeInTheWarningColourAfterAFailure)
+{
+    AddThreeRows();
+    const RECT below{0, 48, 200, 300};  // under the three rows
+    pane.SetStatus("updated 12:34:56", false, false);
+    Paint();
+    auto [timeTop, timeBottom] = Band(canvas, below, IsBluish);
+    ASSERT_GE(timeTop, 0);
+    EXPECT_LE(timeBottom, 264) << "the start time stays on its line";
+    auto [okTop, okBottom] = Band(canvas, {0, 48, 200, timeTop}, IsDark);
+    ASSERT_GE(okTop, 0) << "a status line above the start time";
+    EXPECT_EQ(canvas.Count(below, IsReddish), 0);
+
+    pane.SetStatus("no rates yet: HTTP 503", true, false);
+    Paint();
+    auto [shortTop, shortBottom] = Band(canvas, below, IsReddish);
+    ASSERT_GE(shortTop, 0) << "in the warning colour";
+    EXPECT_LT(shortBottom, timeTop);
+
+    // A long reason wraps onto a second line, still above the start time.
+    pane.SetStatus("no update since 12:34:56: connection refused", true, false);
+    Paint();
+    auto [longTop, longBottom] = Band(canvas, below, IsReddish);
+    EXPECT_LT(longBottom, timeTop);
+    EXPECT_GT(longBottom - longTop, (shortBottom - shortTop) * 3 / 2) << "two lines";
+    EXPECT_EQ(canvas.Count({0, 0, 200, 48}, IsReddish) > 0, true) << "the rows keep their colours";
+
+    // Before any rates, the status alone says why.
+    {
+        auto records = pane.rates.Lock();
+        records->clear();
+    }
+    pane.SetStatus("no rates yet: HTTP 503", true, false);
+    Paint();
+    auto [aloneTop, aloneBottom] = Band(canvas, canvas.Bounds(), IsReddish);
+    EXPECT_GT(aloneTop, shortBottom) << "down on the start time's line";
+    EXPECT_LE(aloneBottom, 264);
+    EXPECT_EQ(canvas.Count(canvas.Bounds(), IsBluish), 0) << "no start time without rows";
+    EXPECT_EQ(canvas.CountColor(canvas.Bounds(), selectionGrey), 0);
+}
+
+TEST_F(RatePaneFixture, StaleRowsAreGreyAndFreshOnesRegainTheirColours)
+{
+    AddThreeRows();
+    pane.selected = 2;
+    RECT rows{0, 0, 200, 48};
+    pane.SetStatus("no update since 12:34:56: HTTP 503", true, true);
+    Paint();
+    EXPECT_EQ(canvas.Count(rows, IsReddish) + canvas.Count(rows, IsBluish), 0);
+    EXPECT_GT(canvas.Count(Cell(0, 4, 76), IsGrey), 0);
+    EXPECT_GT(canvas.Count(Cell(1, 122, 200), IsGrey), 0) << "the code too";
+
+    pane.SetStatus("updated 12:35:56", false, false);
+    Paint();
+    EXPECT_GT(canvas.Count(Cell(0, 4, 76), IsReddish), 0);
+    EXPECT_GT(canvas.Count(Cell(1, 4, 76), IsBluish), 0);
+}
+
+TEST_F(RatePaneFixture, ManyRowsScrollToKeepTheSelectionClearOfTheBottomLines)
+{
+    AddRows(20);
+    // Stale: every row grey, so the status (in the warning colour) and the
+    // start time (blue) are the only hues.
+    pane.SetStatus("no update since 12:34:56: connection refused", true, true);
+    Paint();
+    const int statusTop = Band(canvas, canvas.Bounds(), IsReddish).first;
+    ASSERT_GT(statusTop, 100);
+    for (int press = 1; press <= 19; ++press) {
+        SendMessageA(pane.window, WM_KEYDOWN, VK_DOWN, 0);
+        Paint();
+        auto [top, bottom] = BarSpan(canvas, 300);
+        ASSERT_GE(top, 0) << "press " << press;
+        EXPECT_LT(bottom, statusTop) << "press " << press;
+        EXPECT_LT(Band(canvas, canvas.Bounds(), IsGrey).second, statusTop) << "no row runs into the status";
+        EXPECT_EQ(Band(canvas, canvas.Bounds(), IsReddish).first, statusTop);
+    }
+    EXPECT_EQ(pane.selected.load(), 19);
+    EXPECT_GT(pane.FirstVisibleRow(), 0);
+    auto [lastTop, lastBottom] = BarSpan(canvas, 300);
+    EXPECT_GT(lastTop, 100) << "the last row is shown at the bottom of the list";
+
+    // A click maps to the row shown there, not to the row of that index.
+    int32_t first = pane.FirstVisibleRow();
+    SendMessageA(pane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 20));
+    EXPECT_EQ(pane.selected.load(), first + 1);
+    // A click on the bottom lines selects nothing.
+    SendMessageA(pane.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, statusTop + 2));
+    EXPECT_EQ(pane.selected.load(), first + 1);
+
+    // Down from the last row wraps to the top, which comes back into view.
+    pane.selected = 19;
+    SendMessageA(pane.window, WM_KEYDOWN, VK_DOWN, 0);
+    Paint();
+    EXPECT_EQ(pane.FirstVisibleRow(), 0);
+    EXPECT_EQ(BarSpan(canvas, 300).first, 0);
+    (void)lastBottom;
+}
+
+TEST_F(RatePaneFixture, PageKeysEndsAndTheWheelMoveWithinTheList)
+{
+    AddRows(20);
+    Paint();  // learns how many rows fit
+    struct Step {
+        UINT message;
+        WPARAM wParam;
+        int selected;
+    } steps[] = {
+        {WM_KEYDOWN, VK_END, 19},
+        {WM_KEYDOWN, VK_NEXT, 19},
+        {WM_KEYDOWN, VK_HOME, 0},
+        {WM_KEYDOWN, VK_PRIOR, 0},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 1},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-3 * WHEEL_DELTA)), 4},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 3},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, 40), 3},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, 10 * WHEEL_DELTA), 0},
+    };
+    for (const Step& step : steps) {
+        SendMessageA(pane.window, step.message, step.wParam, 0);
+        Paint();
+        EXPECT_EQ(pane.selected.load(), step.selected) << step.message << " " << step.wParam;
+        auto [top, bottom] = BarSpan(canvas, 300);
+        EXPECT_GE(top, 0);
+        EXPECT_LT(bottom, Band(canvas, canvas.Bounds(), IsBluish).first) << "above the start time";
+    }
+    // A page moves by the rows shown, less one.
+    SendMessageA(pane.window, WM_KEYDOWN, VK_NEXT, 0);
+    int page = pane.selected.load();
+    EXPECT_GE(page, 10);
+    EXPECT_LE(page, 15);
 }
 
 }  // namespace

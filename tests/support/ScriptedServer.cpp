@@ -57,6 +57,12 @@ std::vector<std::string> ScriptedServer::Requests() const
     return requests;
 }
 
+std::vector<std::chrono::steady_clock::time_point> ScriptedServer::RequestTimes() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return requestTimes;
+}
+
 size_t ScriptedServer::Connections() const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -149,6 +155,7 @@ void ScriptedServer::HandleConnection(Socket connection, const Expected& expecte
     {
         std::lock_guard<std::mutex> guard(lock);
         requests.push_back(std::move(request));
+        requestTimes.push_back(std::chrono::steady_clock::now());
     }
     changed.notify_all();
     for (const Step& step : expected.script) {

@@ -67,6 +67,8 @@ public:
 
     // The requests recorded so far, one per connection, in order.
     std::vector<std::string> Requests() const;
+    // When each of those requests was complete, on the steady clock.
+    std::vector<std::chrono::steady_clock::time_point> RequestTimes() const;
     // Connections accepted so far.
     size_t Connections() const;
     // Blocks until `count` requests are recorded or `limit` passes.
@@ -94,6 +96,7 @@ private:
     std::deque<Expected> scripts;  // guarded by lock
     Expected fallback;             // guarded by lock
     std::vector<std::string> requests;  // guarded by lock
+    std::vector<std::chrono::steady_clock::time_point> requestTimes;  // guarded by lock
     size_t connections = 0;             // guarded by lock
     std::vector<Socket> held;  // only touched by the server thread, then by Stop after the join
     std::thread thread;

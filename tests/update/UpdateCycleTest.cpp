@@ -237,3 +237,97 @@ TEST_F(UpdateCycle, EachShapeOfPageMakesItsRowsAndABrokenPageKeepsThem)
         EXPECT_EQ(Samples(shared), page.rows.size());
     }
 }
+
+TEST_F(UpdateCycle, EachCycleSaysWhatCameOfIt)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
+    const std::string cut = "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" + list.substr(0, 40);
+    using K = UpdateOutcome::Kind;
+    struct Case {
+        const char* name;
+        ScriptedServer::Script answer;
+        K kind;
+        size_t pairs;
+        int status;
+        std::string reason;
+        std::string retryAfter;
+    } cases[] = {
+        {"a list", {ScriptedServer::Send(Response(200, list))}, K::Updated, 3, 200, "", ""},
+        {"304 unasked", {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}, K::Failed, 0, 304, "HTTP 304",
+         ""},
+        {"503",
+         {ScriptedServer::Send("HTTP/1.1 503 Busy\r\nRetry-After: 25\r\nContent-Length: 0\r\n\r\n")},
+         K::Failed, 0, 503, "HTTP 503", "25"},
+        {"429", {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")}, K::Failed, 0, 429,
+         "HTTP 429", "120"},
+        {"404 with a list", {ScriptedServer::Send(Response(404, list))}, K::Failed, 0, 404, "HTTP 404", ""},
+        {"no pairs", {ScriptedServer::Send(Response(200, "<html>busy</html>"))}, K::Failed, 0, 200,
+         "not a rate list", ""},
+        {"cut short", {ScriptedServer::Send(cut), ScriptedServer::Close()}, K::Failed, 0, 200, "body cut short", ""},
+        {"closed", {ScriptedServer::Close()}, K::Failed, 0, 0, "closed without an answer", ""},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SharedRates shared;
+        ScriptedServer server;
+        ASSERT_TRUE(server.Listening());
+        ExpectCycle(server, std::move(c.answer));
+        std::time_t before = std::time(nullptr);
+        UpdateOutcome outcome = UpdateRates(shared, server.Url(kPath));
+        EXPECT_EQ(outcome.kind, c.kind);
+        EXPECT_EQ(outcome.pairs, c.pairs);
+        EXPECT_EQ(outcome.httpStatus, c.status);
+        EXPECT_EQ(outcome.reason, c.reason);
+        EXPECT_EQ(outcome.retryAfter, c.retryAfter);
+        EXPECT_GE(outcome.when, before);
+        EXPECT_LE(outcome.when, std::time(nullptr));
+    }
+
+    uint16_t deadPort;
+    {
+        Socket closed = Socket::Listen("127.0.0.1", 0);
+        deadPort = closed.LocalPort();
+    }
+    // A cycle that fails before any answer still reports its length.
+    testing::internal::CaptureStdout();
+    UpdateOutcome refused = UpdateRates(rates, "http://127.0.0.1:" + std::to_string(deadPort) + kPath);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ContentLen:0\n");
+    EXPECT_EQ(refused.kind, K::Failed);
+    EXPECT_EQ(refused.reason, "could not connect");
+    EXPECT_EQ(UpdateRates(rates, "https://127.0.0.1/").reason, "https not supported");
+}
+
+TEST_F(UpdateCycle, AListThatHasNotChangedIsAskedForConditionallyAndNotFetchedAgain)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}});
+    const std::string stamped = "HTTP/1.1 200 OK\r\nLast-Modified: Tue, 08 Dec 2026 10:00:00 GMT\r\n"
+                                "ETag: \"v1\"\r\nContent-Length: " +
+                                std::to_string(list.size()) + "\r\n\r\n" + list;
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    RateListValidators validators;
+    ExpectCycle(server, stamped);
+    EXPECT_EQ(UpdateRates(rates, server.Url(kPath), nullptr, RateFormat::Auto, &validators).kind, UpdateOutcome::Kind::Updated);
+    EXPECT_EQ(validators.lastModified, "Tue, 08 Dec 2026 10:00:00 GMT");
+    EXPECT_EQ(validators.etag, "\"v1\"");
+    EXPECT_EQ(server.Requests().at(2).find("If-"), std::string::npos) << "nothing to ask back the first time";
+
+    ExpectCycle(server, "HTTP/1.1 304 Not Modified\r\n\r\n");
+    UpdateOutcome outcome = UpdateRates(rates, server.Url(kPath), nullptr, RateFormat::Auto, &validators);
+    EXPECT_EQ(outcome.kind, UpdateOutcome::Kind::NotModified);
+    const std::string asked = server.Requests().at(5);
+    EXPECT_NE(asked.find("\r\nIf-Modified-Since: Tue, 08 Dec 2026 10:00:00 GMT\r\n"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("\r\nIf-None-Match: \"v1\"\r\n"), std::string::npos) << asked;
+    EXPECT_EQ(Samples(rates), 2u) << "no new samples from a 304";
+    EXPECT_EQ(validators.etag, "\"v1\"") << "kept";
+
+    // A list without them, or with a value too long to send back, clears them.
+    ExpectCycle(server, "HTTP/1.1 200 OK\r\nETag: \"" + std::string(300, 'x') + "\"\r\nContent-Length: " +
+                            std::to_string(list.size()) + "\r\n\r\n" + list);
+    EXPECT_EQ(UpdateRates(rates, server.Url(kPath), nullptr, RateFormat::Auto, &validators).kind, UpdateOutcome::Kind::Updated);
+    EXPECT_EQ(validators.lastModified, "");
+    EXPECT_EQ(validators.etag, "");
+    ExpectCycle(server, Response(200, list));
+    UpdateRates(rates, server.Url(kPath), nullptr, RateFormat::Auto, &validators);
+    EXPECT_EQ(server.Requests().at(11).find("If-"), std::string::npos);
+}

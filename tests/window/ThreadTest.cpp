@@ -312,3 +312,51 @@ TEST(Thread, ARunThatIgnoresTheFlagIsEndedAfterTheGracePeriodWhileMessagesFlow)
 }
 
 }  // namespace
+
+namespace {
+
+// Waits on a second event beside the stop, as the rate worker waits for
+// "&Update now", and counts how each wait ended.
+class WakeableWorker : public Thread {
+public:
+    ~WakeableWorker() override { Stop(); }
+    uint32_t Run() override
+    {
+        for (;;) {
+            Wake woken = WaitForStopOr(poke.Get(), limitMs);
+            if (woken == Wake::Stop)
+                return 0;
+            ++(woken == Wake::Other ? poked : timedOut);
+        }
+    }
+
+    UniqueHandle poke{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    std::atomic<uint32_t> limitMs{INFINITE};
+    std::atomic<int> poked{0};
+    std::atomic<int> timedOut{0};
+};
+
+TEST(Thread, WaitForStopOrWakesForTheOtherEventTheStopAndTheTime)
+{
+    WakeableWorker worker;
+    worker.Start();
+    for (int i = 1; i <= 3; ++i) {
+        SetEvent(worker.poke.Get());
+        ASSERT_TRUE(WaitUntil([&] { return worker.poked.load() == i; }, milliseconds(5000))) << i;
+    }
+    EXPECT_EQ(worker.timedOut.load(), 0);
+
+    // A stop wins even with the other event set as well.
+    SetEvent(worker.poke.Get());
+    DWORD start = GetTickCount();
+    worker.Stop();
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_FALSE(worker.runHandle);
+
+    worker.limitMs = 20;
+    worker.Start();
+    ASSERT_TRUE(WaitUntil([&] { return worker.timedOut.load() >= 2; }, milliseconds(5000)));
+    worker.Stop();
+}
+
+}  // namespace

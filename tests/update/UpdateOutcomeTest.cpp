@@ -1,0 +1,120 @@
+// The plain words of the outcomes and the status line made of them.
+#include "update/UpdateOutcome.h"
+#include "http/HttpClient.h"
+#include "update/UpdateStatus.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+TEST(OutcomeText, EveryClientCodeHasPlainWordsAtEveryStep)
+{
+    struct Case {
+        int code;
+        HttpStep step;
+        const char* text;
+    } cases[] = {
+        {HttpClient::kFailed, HttpStep::Connect, "could not connect"},
+        {HttpClient::kFailed, HttpStep::Body, "body cut short"},
+        {HttpClient::kLookupFailed, HttpStep::Connect, "name not found"},
+        {HttpClient::kTimedOut, HttpStep::Request, "no answer within 3 s"},
+        {HttpClient::kTimedOut, HttpStep::Body, "server fell silent"},
+        {HttpClient::kNonBlockingFailed, HttpStep::Connect, "socket setup failed"},
+        {HttpClient::kTooLarge, HttpStep::Body, "body too large"},
+        {HttpClient::kMalformed, HttpStep::Body, "malformed answer"},
+        {HttpClient::kHttpsRefused, HttpStep::Connect, "https not supported"},
+        {-12345, HttpStep::Request, "download failed (-12345)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HttpFailureText(c.code, c.step), c.text) << c.code;
+
+    // Each code the client has today reads as words, short enough for a
+    // status line, and no two failures at one step read alike.
+    const int codes[] = {HttpClient::kFailed,       HttpClient::kLookupFailed, HttpClient::kNoAddress,
+                         HttpClient::kSocketFailed, HttpClient::kTimedOut,     HttpClient::kTooLarge,
+                         HttpClient::kStopped,      HttpClient::kMalformed,    HttpClient::kHttpsRefused};
+    for (HttpStep step : {HttpStep::Connect, HttpStep::Request, HttpStep::Body}) {
+        std::set<std::string> seen;
+        for (int code : codes) {
+            std::string text = HttpFailureText(code, step);
+            EXPECT_EQ(text.find("download failed"), std::string::npos) << code;
+            EXPECT_LE(text.size(), 30u) << text;
+            seen.insert(text);
+        }
+        EXPECT_EQ(seen.size(), std::size(codes)) << "step " << static_cast<int>(step);
+    }
+    EXPECT_EQ(HttpStatusText(503), "HTTP 503");
+}
+
+UpdateOutcome Outcome(UpdateOutcome::Kind kind, std::time_t when, const char* reason = "")
+{
+    UpdateOutcome outcome;
+    outcome.kind = kind;
+    outcome.when = when;
+    outcome.reason = reason;
+    return outcome;
+}
+
+TEST(StatusLine, SaysWhatHappenedAndSinceWhen)
+{
+    const std::time_t first = 1765188000; // any two moments a minute apart
+    const std::time_t later = first + 61;
+    using K = UpdateOutcome::Kind;
+    UpdateStatus status;
+    EXPECT_EQ(status.Text(), "");
+    EXPECT_FALSE(status.Warning());
+
+    struct Step {
+        UpdateOutcome outcome;
+        std::string text;
+        bool warning;
+    } steps[] = {
+        {Outcome(K::Failed, first, "connection refused"), "no rates yet: connection refused", true},
+        {Outcome(K::Failed, first, "HTTP 503"), "no rates yet: HTTP 503", true},
+        {Outcome(K::Updated, first), "updated " + LocalClockText(first), false},
+        {Outcome(K::Failed, later, "not a rate list"),
+         "no update since " + LocalClockText(first) + ": not a rate list", true},
+        {Outcome(K::NotModified, later), "not modified " + LocalClockText(later), false},
+        {Outcome(K::Failed, later + 5, "HTTP 429"), "no update since " + LocalClockText(later) + ": HTTP 429",
+         true},
+        {Outcome(K::Updated, later + 9), "updated " + LocalClockText(later + 9), false},
+    };
+    for (const Step& step : steps) {
+        status.Record(step.outcome, 0);
+        EXPECT_EQ(status.Text(), step.text);
+        EXPECT_EQ(status.Warning(), step.warning) << step.text;
+    }
+    const std::string clock = LocalClockText(first);
+    ASSERT_EQ(clock.size(), 8u);
+    for (size_t i = 0; i < clock.size(); ++i)
+        EXPECT_TRUE(i % 3 == 2 ? clock[i] == ':' : clock[i] >= '0' && clock[i] <= '9') << clock;
+    EXPECT_NE(LocalClockText(first), LocalClockText(later));
+}
+
+TEST(StatusLine, StaleAfterTwoAndAHalfIntervalsWithoutSuccess)
+{
+    const uint32_t interval = 10000;
+    using K = UpdateOutcome::Kind;
+    UpdateStatus status;
+    const uint32_t start = 0xFFFFC000u; // across the millisecond clock's wrap
+    status.Record(Outcome(K::Failed, 1, "x"), start);
+    EXPECT_FALSE(status.Stale(start + 100000, interval)) << "nothing shown, nothing stale";
+    EXPECT_EQ(status.UntilStale(start, interval), std::nullopt);
+
+    status.Record(Outcome(K::Updated, 2), start);
+    EXPECT_EQ(status.UntilStale(start, interval), 25000u);
+    status.Record(Outcome(K::Failed, 3, "x"), start + 20000);
+    EXPECT_FALSE(status.Stale(start + 24999, interval));
+    EXPECT_EQ(status.UntilStale(start + 24999, interval), 1u);
+    EXPECT_TRUE(status.Stale(start + 25000, interval));
+    EXPECT_TRUE(status.Stale(start + 60000, interval));
+    EXPECT_EQ(status.UntilStale(start + 60000, interval), std::nullopt);
+    status.Record(Outcome(K::NotModified, 4), start + 60000);
+    EXPECT_FALSE(status.Stale(start + 60000, interval)) << "a 304 confirms the rates";
+    EXPECT_TRUE(status.Stale(start + 60000, 0)) << "a zero interval is always stale";
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "update/UpdateStatus.h"
+
+#include <cstdio>
+
+std::string LocalClockText(std::time_t when)
+{
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &when) != 0)
+        return "--:--:--";
+#else
+    if (localtime_r(&when, &local) == nullptr)
+        return "--:--:--";
+#endif
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+void UpdateStatus::Record(const UpdateOutcome& outcome, uint32_t clockMs)
+{
+    recorded = true;
+    last = outcome;
+    // A 304 confirms the rates shown are still the server's: as good as new.
+    if (outcome.Succeeded()) {
+        lastSuccessWhen = outcome.when;
+        lastSuccessClock = clockMs;
+    }
+}
+
+std::string UpdateStatus::Text() const
+{
+    if (!recorded)
+        return std::string();
+    switch (last.kind) {
+    case UpdateOutcome::Kind::Updated:
+        return "updated " + LocalClockText(last.when);
+    case UpdateOutcome::Kind::NotModified:
+        return "not modified " + LocalClockText(last.when);
+    case UpdateOutcome::Kind::Failed:
+        break;
+    }
+    if (!lastSuccessWhen)
+        return "no rates yet: " + last.reason;
+    return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + last.reason;
+}
+
+bool UpdateStatus::Stale(uint32_t clockMs, uint32_t intervalMs) const
+{
+    return lastSuccessWhen && !UntilStale(clockMs, intervalMs);
+}
+
+std::optional<uint32_t> UpdateStatus::UntilStale(uint32_t clockMs, uint32_t intervalMs) const
+{
+    if (!lastSuccessWhen)
+        return std::nullopt;
+    uint64_t limit = static_cast<uint64_t>(static_cast<double>(intervalMs) * kStaleIntervals);
+    uint32_t age = clockMs - lastSuccessClock;
+    if (age >= limit)
+        return std::nullopt;
+    return static_cast<uint32_t>(limit - age);
+}

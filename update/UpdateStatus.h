@@ -1,0 +1,41 @@
+#pragma once
+#include "update/UpdateOutcome.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+// What the widget says about its rates, built from the update cycles'
+// outcomes: the status line ("updated 12:34:56", "no update since 12:34:56:
+// HTTP 503", "no rates yet: connection refused"), whether it is a warning,
+// and whether the rates shown have gone stale. A plain value; whoever shares
+// it between threads guards it.
+class UpdateStatus {
+public:
+    // Stale once the last success is older than this many update intervals.
+    static constexpr double kStaleIntervals = 2.5;
+
+    // Takes one cycle's outcome; `clockMs` is the millisecond clock then.
+    void Record(const UpdateOutcome& outcome, uint32_t clockMs);
+
+    // Empty before the first outcome.
+    std::string Text() const;
+    // The last cycle failed.
+    bool Warning() const { return recorded && !last.Succeeded(); }
+    // The last success lies more than 2.5 intervals before `clockMs`; never
+    // before the first success (there is nothing shown to be stale).
+    bool Stale(uint32_t clockMs, uint32_t intervalMs) const;
+    // Milliseconds from `clockMs` until Stale turns true; none when it is
+    // true already or cannot turn true without a new success.
+    std::optional<uint32_t> UntilStale(uint32_t clockMs, uint32_t intervalMs) const;
+
+private:
+    bool recorded = false;
+    UpdateOutcome last;
+    std::optional<std::time_t> lastSuccessWhen; // wall clock, for the text
+    uint32_t lastSuccessClock = 0;              // millisecond clock, for staleness
+};
+
+// "HH:MM:SS" of `when` in local time.
+std::string LocalClockText(std::time_t when);
