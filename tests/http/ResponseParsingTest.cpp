@@ -66,6 +66,23 @@ TEST(ParseUrl, TakesBothSchemesInAnyCaseAndKeepsTheHostAsWritten)
     }
 }
 
+TEST(ParseIpv4Literal, TakesOnlyFourDecimalBytes)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"127.0.0.1", true},  {"0.0.0.0", true},    {"255.255.255.255", true}, {"256.0.0.1", false},
+        {"1.2.3", false},     {"1.2.3.4.5", false}, {"01.2.3.4", false},        {"1.2.3.4 ", false},
+        {"localhost", false}, {"1..3.4", false},    {"", false},                {"1.2.3.1000", false},
+    };
+    for (const auto& c : cases) {
+        unsigned char bytes[4] = {9, 9, 9, 9};
+        EXPECT_EQ(ParseIpv4Literal(c.first, bytes), c.second) << c.first;
+    }
+    unsigned char bytes[4] = {};
+    ASSERT_TRUE(ParseIpv4Literal("10.20.30.255", bytes));
+    EXPECT_EQ(bytes[0], 10);
+    EXPECT_EQ(bytes[3], 255);
+}
+
 TEST(SplitHostPort, TakesTheWrittenPortOr80)
 {
     struct Case {
