@@ -1,6 +1,7 @@
 #include "app/Quillbrae.h"
 
-#include "update/UpdateRates.h"
+#include "http/HttpFailure.h"
+#include "http/TrustedCertificate.h"
 #include "window/PopupMenu.h"
 
 #include <shellapi.h>
@@ -52,6 +53,7 @@ bool Quillbrae::Create()
     // window must not be reading it while it changes.
     Stop();
     ReadRateUrl();
+    ReadTrustedCertificate();
     return CreateTopLevelWindow();
 }
 
@@ -78,6 +80,29 @@ void Quillbrae::ReadRateUrl()
         rateUrl = names::kDefaultRateUrl;
     else
         rateUrl = value;
+}
+
+void Quillbrae::ReadTrustedCertificate()
+{
+    std::vector<char> text(MAX_PATH * 4 + 2, '\0');
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, "", text.data(),
+                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
+    trustedCertificate.assign(text.data(), length);
+    updater.SetTrustedCertificate(std::string());
+    updater.SetTrustFailure(HttpFailure::kOk);
+    if (trustedCertificate.empty())
+        return;
+    // A value cut at the buffer's end names no file; a file that cannot be
+    // read leaves the private feed untrusted, and says so at every cycle
+    // rather than falling back to the system's roots alone.
+    std::string der;
+    const std::string& path = trustedCertificate;
+    bool absolute = (path.size() >= 2 && path[1] == ':') || path[0] == '\\' || path[0] == '/';
+    if (length >= text.size() - 2 ||
+        ::ReadTrustedCertificate(absolute ? path : ProgramDirectory() + path, der) != HttpFailure::kOk)
+        updater.SetTrustFailure(HttpFailure::kCertUnreadable);
+    else
+        updater.SetTrustedCertificate(std::move(der));
 }
 
 void Quillbrae::LoadPlacement()
@@ -121,6 +146,9 @@ void Quillbrae::SavePlacement()
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    if (!trustedCertificate.empty())
+        WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
+                                   SettingsFilePath().c_str());
 
     RemoveTrayIcon();
 }
@@ -288,7 +316,7 @@ bool Quillbrae::AddTrayIcon(int iconId)
 uint32_t Quillbrae::Run()
 {
     while (!stopRequested) {
-        UpdateRates(ratePane.rates, rateUrl, StopFlag());
+        updater.Update(ratePane.rates, rateUrl, StopFlag());
         if (stopRequested)
             break;
         ratePane.Refresh();

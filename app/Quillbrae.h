@@ -2,6 +2,7 @@
 #include "base/Names.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
+#include "update/UpdateRates.h"
 #include "window/App.h"
 #include "window/Thread.h"
 
@@ -56,9 +57,20 @@ public:
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
+    // "TrustedCertificate" as written in the settings (a PEM or DER file,
+    // relative to the executable's folder or absolute); empty for none.
+    // Read with rateUrl.
+    std::string trustedCertificate;
+
+    // How the last update cycle ended: 0, a negative code of
+    // http/HttpFailure.h (HttpFailureText has its words), or the status
+    // code of an answer that was neither 2xx nor 304. Any thread.
+    int LastUpdateResult() const { return updater.LastResult(); }
 
 private:
     void ReadRateUrl();
+    // Reads "TrustedCertificate" and hands the certificate to the updater.
+    void ReadTrustedCertificate();
     // Takes the tray icon down without holding up the close: a shell may
     // take its time over it (Wine's waits for the X server to unmap the
     // icon's window), and the window can go meanwhile.
@@ -66,6 +78,7 @@ private:
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
+    RateUpdater updater;              // the worker's; set up before it starts
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     std::thread trayRemoval;         // owned: joined by the destructor
 };

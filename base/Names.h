@@ -30,6 +30,7 @@ inline constexpr const char* kDefaultRateUrl = "http://127.0.0.1:8080/rate/neo/r
 inline constexpr const char* kWidgetSection = "Quillbrae";
 inline constexpr const char* kUpdateTimerKey = "UpdateTimer";
 inline constexpr const char* kRateUrlKey = "RateUrl";
+inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
 inline constexpr const char* kPlacementSection = "Window";
 
 }  // namespace names

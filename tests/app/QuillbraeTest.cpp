@@ -2,9 +2,11 @@
 // window it makes, its commands, the tray icon's return after a shell
 // restart, and how fast it closes while the network keeps it waiting.
 #include "app/Quillbrae.h"
+#include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
 #include "update/UpdateRates.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TlsTestServer.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -305,6 +308,121 @@ TEST_F(WidgetInProcess, ClosesAtOnceWhileWaitingForTheNextUpdate)
     // must cut that wait short.
     double ms = Close();
     EXPECT_LT(ms, 500.0);
+}
+
+// The widget against the tests' own HTTPS servers, trusting their authority
+// through "TrustedCertificate".
+class WidgetOverHttps : public WidgetInProcess {
+protected:
+    static void SetUpTestSuite()
+    {
+        suiteSockets = new SocketLibrary;
+        server = new TlsTestServer(QB_TLS_DIR);
+        // Beside the executable, named relative to it.
+        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(), FALSE);
+    }
+    static void TearDownTestSuite()
+    {
+        DeleteFileA((ProgramDirectory() + kAuthorityFile).c_str());
+        delete server;
+        delete suiteSockets;
+    }
+    void SetUp() override
+    {
+        WidgetInProcess::SetUp();
+        ASSERT_TRUE(server->Running()) << "no python3 with cryptography for the test server?";
+    }
+
+    // Starts the widget on `url` and waits for its first cycle to end with
+    // `result` (and, for a success, for the records).
+    void RunFirstCycle(const std::string& url, const char* trusted, int result)
+    {
+        WriteSetting("Quillbrae", "RateUrl", url.c_str());
+        WriteSetting("Quillbrae", "TrustedCertificate", trusted);
+        Open();
+        bool ended = PumpUntil(
+            [&] {
+                return widget->LastUpdateResult() == result &&
+                       (result != 0 || !widget->ratePane.rates.Lock()->empty());
+            },
+            20000);
+        EXPECT_TRUE(ended) << "last result " << widget->LastUpdateResult() << " ("
+                           << HttpFailureText(widget->LastUpdateResult()) << ")";
+    }
+
+    std::vector<std::string> Codes()
+    {
+        std::vector<std::string> codes;
+        for (const FXRate& rate : *widget->ratePane.rates.Lock())
+            codes.push_back(rate.code);
+        return codes;
+    }
+
+    static constexpr const char* kAuthorityFile = "test-authority.pem";
+    static SocketLibrary* suiteSockets;
+    static TlsTestServer* server;
+};
+
+SocketLibrary* WidgetOverHttps::suiteSockets = nullptr;
+TlsTestServer* WidgetOverHttps::server = nullptr;
+
+// One row per kind of rate document the widget reads.
+struct RateBody {
+    const char* name;
+    std::string body;
+    std::vector<std::string> codes;  // the records it makes, in order
+};
+const RateBody kRateBodies[] = {
+    {"rate list",
+     "EURUSD,1.08421,1.08452,-,1.0900,1.0800,+0.12x,1.0830,-,USDJPY,151.20,151.30,-,152.00,150.00,-0.40x,151.0,-,",
+     {"EURUSD", "USDJPY"}},
+};
+
+TEST_F(WidgetOverHttps, ShowsEachRateDocumentFromATrustedPrivateFeed)
+{
+    for (const RateBody& row : kRateBodies) {
+        SCOPED_TRACE(row.name);
+        const std::string file = std::string("body-") + std::to_string(&row - kRateBodies) + ".txt";
+        server->Publish(file, row.body);
+        // Relative to the executable, as PEM; written back at close.
+        RunFirstCycle(server->Url("good", "/file/" + file, "localhost"), kAuthorityFile, 0);
+        EXPECT_EQ(Codes(), row.codes);
+        Close();
+        EXPECT_EQ(ReadSetting("Quillbrae", "TrustedCertificate"), kAuthorityFile);
+        // Absolute, as DER, reached through a redirect from http.
+        RunFirstCycle(server->Url("plain", "/to-https/" + file), server->WindowsPath("ca.der").c_str(), 0);
+        EXPECT_EQ(Codes(), row.codes);
+        Close();
+    }
+}
+
+TEST_F(WidgetOverHttps, TakesNoDataFromAServerItCannotTrust)
+{
+    server->Publish("rates.txt", kRateBodies[0].body);
+    struct Case {
+        const char* name;
+        std::string url;
+        const char* trusted;  // nullptr: no key
+        int result;
+    };
+    const Case cases[] = {
+        {"authority not named", server->Url("good", "/file/rates.txt"), nullptr, HttpFailure::kCertUntrusted},
+        {"another authority", server->Url("untrusted", "/file/rates.txt"), kAuthorityFile,
+         HttpFailure::kCertUntrusted},
+        {"another name", server->Url("wrongname", "/file/rates.txt", "localhost"), kAuthorityFile,
+         HttpFailure::kCertWrongName},
+        {"expired", server->Url("expired", "/file/rates.txt"), kAuthorityFile, HttpFailure::kCertExpired},
+        {"named file missing", server->Url("good", "/file/rates.txt"), "no-such-authority.pem",
+         HttpFailure::kCertUnreadable},
+        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile, HttpFailure::kRedirectToHttp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunFirstCycle(c.url, c.trusted, c.result);
+        EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
+        Close();
+        EXPECT_EQ(ReadSetting("Quillbrae", "TrustedCertificate"), c.trusted ? c.trusted : "<missing>");
+    }
 }
 
 }  // namespace
