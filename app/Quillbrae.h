@@ -78,7 +78,7 @@ private:
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
-    RateUpdater updater;              // the worker's; set up before it starts
+    RateUpdater updater;             // the worker's; set up before it starts
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     std::thread trayRemoval;         // owned: joined by the destructor
 };
