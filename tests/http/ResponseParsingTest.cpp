@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,33 @@ TEST(ParseUrl, TakesBothSchemesInAnyCaseAndKeepsTheHostAsWritten)
         EXPECT_EQ(url.target, c.target);
         EXPECT_EQ(url.Text(), (c.scheme == S::Https ? "https://" : "http://") + c.hostPort + c.target);
     }
+}
+
+TEST(HttpFailureText, EveryFailureHasACodeAndWordsOfItsOwn)
+{
+    using F = HttpFailure;
+    const int codes[] = {
+        F::kConnectRefused, F::kLookupFailed,    F::kNoAddress,        F::kSocketFailed,    F::kTimedOut,
+        F::kTooLarge,       F::kStopped,         F::kMalformed,        F::kNonBlockingFailed, F::kConnectTimedOut,
+        F::kBadUrl,         F::kNoHost,          F::kBadPort,          F::kSendFailed,      F::kCutShort,
+        F::kConnectionReset, F::kNoAnswer,       F::kNotConnected,     F::kRedirectToHttp,  F::kTlsFailed,
+        F::kTlsAlert,       F::kTlsCutShort,     F::kTlsCorrupt,       F::kCertUntrusted,   F::kCertWrongName,
+        F::kCertExpired,    F::kCertNotYetValid, F::kCertRevoked,      F::kCertWrongUsage,  F::kCertUnreadable,
+        F::kHttpsUnsupported,
+    };
+    std::set<int> values;
+    std::set<std::string> texts;
+    for (int code : codes) {
+        EXPECT_LT(code, 0);
+        values.insert(code);
+        texts.insert(HttpFailureText(code));
+    }
+    EXPECT_EQ(values.size(), std::size(codes));
+    EXPECT_EQ(texts.size(), std::size(codes));
+    EXPECT_EQ(texts.count("unknown failure"), 0u);
+    EXPECT_STREQ(HttpFailureText(F::kOk), "");
+    EXPECT_STREQ(HttpFailureText(-19), "unknown failure");
+    EXPECT_STREQ(HttpFailureText(F::kCertWrongName), "certificate for another name");
 }
 
 TEST(ParseIpv4Literal, TakesOnlyFourDecimalBytes)
