@@ -2,9 +2,11 @@
 
 #include "app/AlertBalloon.h"
 #include "app/StartWithWindows.h"
+#include "base/Clock.h"
 #include "base/DpiScale.h"
 #include "display/RateSpeech.h"
-#include "base/Clock.h"
+#include "http/HttpFailure.h"
+#include "http/TrustedCertificate.h"
 #include "update/Backoff.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
@@ -85,6 +87,7 @@ bool Quillbrae::Create()
     ReadRateFormat();
     ReadPairFilter();
     ReadAlerts();
+    ReadTrustedCertificate();
     return CreateTopLevelWindow();
 }
 
@@ -185,6 +188,27 @@ void Quillbrae::ShowAlertBalloon()
         return;
     NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
     Shell_NotifyIconA(NIM_MODIFY, &balloon);
+void Quillbrae::ReadTrustedCertificate()
+{
+    std::vector<char> text(MAX_PATH * 4 + 2, '\0');
+    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, "", text.data(),
+                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
+    trustedCertificate.assign(text.data(), length);
+    updater.SetTrustedCertificate(std::string());
+    updater.SetTrustFailure(HttpFailure::kOk);
+    if (trustedCertificate.empty())
+        return;
+    // A value cut at the buffer's end names no file; a file that cannot be
+    // read leaves the private feed untrusted, and says so at every cycle
+    // rather than falling back to the system's roots alone.
+    std::string der;
+    const std::string& path = trustedCertificate;
+    bool absolute = (path.size() >= 2 && path[1] == ':') || path[0] == '\\' || path[0] == '/';
+    if (length >= text.size() - 2 ||
+        ::ReadTrustedCertificate(absolute ? path : ProgramDirectory() + path, der) != HttpFailure::kOk)
+        updater.SetTrustFailure(HttpFailure::kCertUnreadable);
+    else
+        updater.SetTrustedCertificate(std::move(der));
 }
 
 void Quillbrae::LoadPlacement()
@@ -232,6 +256,9 @@ void Quillbrae::SavePlacement()
                                SettingsFilePath().c_str());
     if (!pairList.empty())
         WritePrivateProfileStringA(SettingsSection, names::kPairsKey, pairList.c_str(),
+                                   SettingsFilePath().c_str());
+    if (!trustedCertificate.empty())
+        WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
                                    SettingsFilePath().c_str());
 
     RemoveTrayIcon();
@@ -440,9 +467,8 @@ bool Quillbrae::AddTrayIcon(int iconId)
 uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
-    RateListValidators validators;
     while (!stopRequested) {
-        UpdateOutcome outcome = UpdateRates(ratePane.rates, rateUrl, StopFlag(), rateFormat, &validators);
+        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
         if (stopRequested)
             break;
         backoff.Schedule(outcome, updateInterval);

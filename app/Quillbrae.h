@@ -2,8 +2,9 @@
 #include "base/Names.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
-#include "rates/RateFormat.h"
 #include "rates/PriceAlerts.h"
+#include "rates/RateFormat.h"
+#include "update/UpdateRates.h"
 #include "update/UpdateStatus.h"
 #include "window/App.h"
 #include "window/Thread.h"
@@ -81,12 +82,23 @@ public:
     RateFormat rateFormat = RateFormat::Auto;
     // The "Pairs" value as it is written back at close; empty when unset.
     std::string pairList;
+    // "TrustedCertificate" as written in the settings (a PEM or DER file,
+    // relative to the executable's folder or absolute); empty for none.
+    // Read with rateUrl.
+    std::string trustedCertificate;
+
+    // How the last update cycle's download ended: 0, a negative code of
+    // http/HttpFailure.h (HttpFailureText has its words), or the status
+    // code of an answer that was neither 2xx nor 304. Any thread.
+    int LastUpdateResult() const { return updater.LastResult(); }
 
 private:
     void ReadRateUrl();
     void ReadRateFormat();
     void ReadPairFilter();
     void ReadAlerts();
+    // Reads "TrustedCertificate" and hands the certificate to the updater.
+    void ReadTrustedCertificate();
     // Worker thread: checks the latest prices against the alert levels and
     // reports each crossing by speech (when on) and by the tray balloon.
     void CheckAlerts();
@@ -109,6 +121,7 @@ private:
     void ShowStatus();
     void SetTrayTip(const std::string& text);
 
+    RateUpdater updater;             // the worker's; set up before it starts
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     UniqueHandle updateNowEvent;     // owned: auto-reset; set by "&Update now", waited on by the worker
     mutable std::mutex statusMutex;

@@ -38,6 +38,7 @@ inline constexpr const char* kUpdateTimerKey = "UpdateTimer";
 inline constexpr const char* kRateUrlKey = "RateUrl";
 inline constexpr const char* kRateFormatKey = "RateFormat";
 inline constexpr const char* kPairsKey = "Pairs";
+inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
 inline constexpr const char* kPlacementSection = "Window";
 inline constexpr const char* kAlertsSection = "Alerts";
 

@@ -18,6 +18,11 @@ public:
     // Waits up to `limitMs` for bytes and takes at most `size` of them: a
     // count > 0, or one of the kReceive* results of Socket.h.
     virtual long Receive(char* buffer, size_t size, uint32_t limitMs, const std::atomic<bool>* stop) = 0;
+
+    // Why the last failed send or receive failed, as an HttpFailure code
+    // when the stream knows more than the kReceive* result says (a TLS
+    // stream tells a cut-off connection from a garbled record); 0 otherwise.
+    virtual int Failure() const { return 0; }
 };
 
 // The real stream: a borrowed Socket.

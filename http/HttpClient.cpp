@@ -1,42 +1,22 @@
 #include "http/HttpClient.h"
 
-#include "base/Text.h"
-
 #include "http/ChunkedDecoder.h"
 #include "http/ResponseHead.h"
-#include "http/Url.h"
+#include "http/TlsStream.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 const char* const HttpClient::kDefaultUserAgent =
     "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET CLR 1.1.4322)";
 
 namespace {
 
-constexpr size_t kBodyBuffer = 4096;
+constexpr size_t kReadBuffer = 4096;
 
 bool Raised(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_acquire); }
-
-// The status code for a receive that brought no bytes while more were due.
-int ShortfallCode(long received)
-{
-    switch (received) {
-    case kReceiveTimedOut:
-        return HttpClient::kTimedOut;
-    case kReceiveStopped:
-        return HttpClient::kStopped;
-    default:
-        return HttpClient::kFailed;  // closed early, or reset
-    }
-}
-
-bool EndsWithBlankLine(const std::string& text)
-{
-    return text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0;
-}
 
 bool HasUnsafeByte(const std::string& text)
 {
@@ -46,7 +26,20 @@ bool HasUnsafeByte(const std::string& text)
     });
 }
 
-bool StartsWithHttpScheme(const std::string& url) { return StartsWithNoCase(url, "http://"); }
+int UrlCode(UrlError error)
+{
+    switch (error) {
+    case UrlError::None:
+        return HttpFailure::kOk;
+    case UrlError::Scheme:
+        return HttpFailure::kBadUrl;
+    case UrlError::NoHost:
+        return HttpFailure::kNoHost;
+    case UrlError::Port:
+        return HttpFailure::kBadPort;
+    }
+    return HttpFailure::kBadUrl;
+}
 
 }  // namespace
 
@@ -54,58 +47,57 @@ HttpClient::HttpClient() : userAgent(kDefaultUserAgent) {}
 
 HttpClient::~HttpClient() = default;
 
-int HttpClient::SplitUrl(const std::string& url, std::string& host, std::string& path)
+void HttpClient::UseStream(ByteStream* source)
 {
-    size_t scheme = url.find("http://");
-    if (scheme == std::string::npos)
-        return -1;
-    std::string rest = url.substr(scheme + 7);
-    size_t slash = rest.find('/');
-    if (slash == std::string::npos) {
-        host = rest;
-        return 0;
-    }
-    host = rest.substr(0, slash);
-    path = rest.substr(slash);
-    return 0;
+    stream = source;
+    pending.clear();
+    pendingAt = 0;
 }
 
 int HttpClient::Open(std::string url, int maxRedirects)
 {
+    // The TLS session goes before the socket it runs over.
+    tls.reset();
     socket.Close();
-    stream = nullptr;
+    UseStream(nullptr);
     status = 0;
-    headerState = kFailed;
-    if (url.find("https://") != std::string::npos)
-        return kHttpsRefused;
+    headerState = kNotConnected;
+
+    Url parsed;
+    if (int code = UrlCode(ParseUrl(url, parsed)); code != kOk)
+        return code;
 
     // Probe until a URL no longer redirects or the probes are used up;
-    // currentUrl holds the previous probe's answer, so a URL that answers
+    // `previous` holds the previous probe's answer, so a URL that answers
     // with itself ends the loop.
+    std::string previous;
     for (int probes = 0; probes < maxRedirects;) {
-        url = ResolveLocation(url, "HEAD", stop);
+        std::string next = Probe(url);
         if (Raised(stop))
             return kStopped;
-        if (url == currentUrl)
+        Url nextParsed;
+        if (ParseUrl(next, nextParsed) != UrlError::None)
             break;
-        currentUrl = url;
+        // What came over TLS must not continue in the clear.
+        if (parsed.Secure() && !nextParsed.Secure())
+            return kRedirectToHttp;
+        url = std::move(next);
+        parsed = std::move(nextParsed);
+        if (url == previous)
+            break;
+        previous = url;
         ++probes;
     }
+    target = std::move(parsed);
+    return Connect();
+}
 
-    currentUrl = url;
-    // A URL without a path asks for the root; an earlier request's target
-    // never carries over.
-    path.clear();
-    if (SplitUrl(url, host, path) != 0)
-        return kFailed;
-    if (path.empty())
-        path = "/";
-    currentUrl = path;
-    if (!SplitHostPort(host, connectHost, port))
-        return kLookupFailed;
-
+int HttpClient::Connect()
+{
+    if (target.Secure() && !TlsStream::Available())
+        return kHttpsUnsupported;
     uint32_t address = 0;
-    switch (Socket::ResolveIPv4(connectHost, address)) {
+    switch (Socket::ResolveIPv4(target.host, address)) {
     case ResolveResult::LookupFailed:
         return kLookupFailed;
     case ResolveResult::NoAddress:
@@ -119,12 +111,31 @@ int HttpClient::Open(std::string url, int maxRedirects)
         socket.Close();
         return kNonBlockingFailed;
     }
-    SocketResult connected = socket.Connect(address, port, kConnectLimitMs, stop);
-    if (connected != SocketResult::Ok) {
+    switch (socket.Connect(address, target.port, kConnectLimitMs, stop)) {
+    case SocketResult::Ok:
+        break;
+    case SocketResult::Stopped:
         socket.Close();
-        return connected == SocketResult::Stopped ? kStopped : kFailed;
+        return kStopped;
+    case SocketResult::TimedOut:
+        socket.Close();
+        return kConnectTimedOut;
+    case SocketResult::Failed:
+        socket.Close();
+        return kConnectRefused;
     }
-    stream = &socketStream;
+    if (!target.Secure()) {
+        UseStream(&socketStream);
+        return kOk;
+    }
+    tls = std::make_unique<TlsStream>(socketStream);
+    int handshake = tls->Connect(target.host, trustedCertificate, kHeaderSilenceMs, stop);
+    if (handshake != kOk) {
+        tls.reset();
+        socket.Close();
+        return handshake;
+    }
+    UseStream(tls.get());
     return kOk;
 }
 
@@ -132,12 +143,12 @@ int HttpClient::SendRequest(std::string requestMethod)
 {
     method = std::move(requestMethod);
     status = 0;
-    headerState = kFailed;
+    headerState = kNotConnected;
 
-    std::string request = method + " " + path + " HTTP/1.1\r\n";
+    std::string request = method + " " + target.target + " HTTP/1.1\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: " + userAgent + "\r\n";
-    request += "Host: " + host + "\r\n";
+    request += "Host: " + target.hostPort + "\r\n";
     for (const auto& header : extraHeaders)
         request += header.first + ": " + header.second + "\r\n";
     request += "Connection: Keep-Alive\r\n";
@@ -148,55 +159,93 @@ int HttpClient::SendRequest(std::string requestMethod)
         request = rawRequest;
 
     if (!stream)
-        return kFailed;
-    SocketResult sent = stream->SendAll(request.data(), request.size(), stop);
-    if (sent != SocketResult::Ok)
-        return sent == SocketResult::Stopped ? kStopped : kFailed;
+        return kNotConnected;
+    switch (stream->SendAll(request.data(), request.size(), stop)) {
+    case SocketResult::Ok:
+        break;
+    case SocketResult::Stopped:
+        return kStopped;
+    case SocketResult::TimedOut:
+    case SocketResult::Failed:
+        return stream->Failure() != kOk ? stream->Failure() : kSendFailed;
+    }
     responseHeaders.clear();
-    return ReadHeaderBlock();
+    headerState = ReadHeaderBlock();
+    return headerState;
 }
 
 int HttpClient::ReadHeaderBlock()
 {
-    // One byte per receive: the body must stay in the socket for ReadBody.
-    // Only the tail can complete the empty line, so only the tail is looked
-    // at; the cap counts every block, interim ones included.
-    size_t total = 0;
+    // The header block comes in pieces of any size; whatever follows its
+    // empty line is the start of the body and waits in `pending` for
+    // ReadBody. The cap counts every block, interim ones included, and no
+    // read reaches past it.
+    std::string data = pending.substr(pendingAt);
+    pending.clear();
+    pendingAt = 0;
+    size_t earlier = 0;  // bytes of interim blocks already dropped
+    size_t scanFrom = 0;
+    char buffer[kReadBuffer];
     for (;;) {
-        char byte = 0;
-        long n = Receive(&byte, 1, kHeaderSilenceMs);
-        if (n == kReceiveTimedOut)
-            return kTimedOut;
-        if (n == kReceiveStopped)
-            return kStopped;
-        if (n <= 0)
-            return kOk;  // the connection ended: no complete header block
-        responseHeaders.push_back(byte);
-        ++total;
-        if (EndsWithBlankLine(responseHeaders)) {
+        size_t blank = data.find("\r\n\r\n", scanFrom);
+        if (blank != std::string::npos) {
+            size_t end = blank + 4;
+            if (earlier + end > kMaxHeaderBytes)
+                return kTooLarge;
+            responseHeaders.assign(data, 0, end);
             status = ParseStatusCode(responseHeaders);
             // An interim response (100 Continue, 103 Early Hints) comes
             // before the real one; 101 ends HTTP on this connection.
             if (status >= 100 && status < 200 && status != 101) {
-                if (total >= kMaxHeaderBytes)
-                    return kTooLarge;
+                earlier += end;
+                data.erase(0, end);
                 responseHeaders.clear();
                 status = 0;
+                scanFrom = 0;
                 continue;
             }
-            headerState = kOk;
+            pending = data.substr(end);
             return kOk;
         }
-        if (total >= kMaxHeaderBytes)
+        if (earlier + data.size() >= kMaxHeaderBytes)
             return kTooLarge;
+        // Only the tail can complete the empty line.
+        scanFrom = data.size() >= 3 ? data.size() - 3 : 0;
+        size_t room = kMaxHeaderBytes - earlier - data.size();
+        long n = stream->Receive(buffer, std::min(sizeof buffer, room), kHeaderSilenceMs, stop);
+        if (n <= 0) {
+            responseHeaders = data;
+            return ShortfallCode(n, false);
+        }
+        data.append(buffer, static_cast<size_t>(n));
     }
 }
 
 long HttpClient::Receive(char* buffer, size_t size, uint32_t limitMs)
 {
+    if (pendingAt < pending.size()) {
+        size_t take = std::min(size, pending.size() - pendingAt);
+        std::memcpy(buffer, pending.data() + pendingAt, take);
+        pendingAt += take;
+        return static_cast<long>(take);
+    }
     if (!stream)
         return kReceiveFailed;
     return stream->Receive(buffer, size, limitMs, stop);
+}
+
+int HttpClient::ShortfallCode(long received, bool inBody) const
+{
+    switch (received) {
+    case kReceiveTimedOut:
+        return kTimedOut;
+    case kReceiveStopped:
+        return kStopped;
+    case kReceiveClosed:
+        return inBody ? kCutShort : kNoAnswer;
+    default:
+        return stream && stream->Failure() != kOk ? stream->Failure() : kConnectionReset;
+    }
 }
 
 std::string HttpClient::GetHeaderValue(const std::string& name) const
@@ -227,11 +276,11 @@ std::string HttpClient::ReadBody()
 
     std::string body;
     if (headerState != kOk) {
-        // No whole header block, or its body was taken already.
-        bodyStatus = kFailed;
+        // No whole header block (the reason stays), or its body was taken.
+        bodyStatus = headerState;
         return body;
     }
-    headerState = kFailed;
+    headerState = kNotConnected;
     bodyStatus = kOk;
     bool complete = true;
     switch (framing.kind) {
@@ -264,11 +313,11 @@ std::string HttpClient::ReadBody()
 bool HttpClient::ReadLengthBody(size_t length, std::string& body)
 {
     body.reserve(length);
-    char buffer[kBodyBuffer];
+    char buffer[kReadBuffer];
     while (body.size() < length) {
         long n = Receive(buffer, std::min(sizeof buffer, length - body.size()), kBodyIdleMs);
         if (n <= 0) {
-            bodyStatus = ShortfallCode(n);
+            bodyStatus = ShortfallCode(n, true);
             return false;
         }
         body.append(buffer, static_cast<size_t>(n));
@@ -279,11 +328,11 @@ bool HttpClient::ReadLengthBody(size_t length, std::string& body)
 bool HttpClient::ReadChunkedBody(std::string& body)
 {
     ChunkedDecoder decoder(kMaxBodyBytes);
-    char buffer[kBodyBuffer];
+    char buffer[kReadBuffer];
     for (;;) {
         long n = Receive(buffer, sizeof buffer, kBodyIdleMs);
         if (n <= 0) {
-            bodyStatus = ShortfallCode(n);
+            bodyStatus = ShortfallCode(n, true);
             return false;
         }
         size_t used = 0;
@@ -304,13 +353,13 @@ bool HttpClient::ReadChunkedBody(std::string& body)
 
 bool HttpClient::ReadUntilClose(std::string& body)
 {
-    char buffer[kBodyBuffer];
+    char buffer[kReadBuffer];
     for (;;) {
         long n = Receive(buffer, sizeof buffer, kBodyIdleMs);
         if (n == kReceiveClosed)
             return true;
         if (n < 0) {
-            bodyStatus = ShortfallCode(n);
+            bodyStatus = ShortfallCode(n, true);
             return false;
         }
         if (static_cast<size_t>(n) > kMaxBodyBytes - body.size()) {
@@ -321,16 +370,17 @@ bool HttpClient::ReadUntilClose(std::string& body)
     }
 }
 
-std::string HttpClient::ResolveLocation(const std::string& url, std::string method, const std::atomic<bool>* stop)
+std::string HttpClient::Probe(const std::string& url) const
 {
     HttpClient probe;
     probe.SetStopFlag(stop);
+    probe.SetTrustedCertificate(trustedCertificate);
     if (probe.Open(url, 0) != kOk)
         return url;
-    if (probe.SendRequest(std::move(method)) != kOk)
+    if (probe.SendRequest("HEAD") != kOk)
         return url;
-    std::string target = ExtractLocation(probe.responseHeaders, url);
-    return target.empty() ? url : target;
+    std::string location = ExtractLocation(probe.responseHeaders, url);
+    return location.empty() ? url : location;
 }
 
 std::string HttpClient::ExtractLocation(const std::string& headers, const std::string& base)
@@ -339,23 +389,20 @@ std::string HttpClient::ExtractLocation(const std::string& headers, const std::s
     if (values.empty() || values.front().empty() || HasUnsafeByte(values.front()))
         return std::string();
     const std::string& location = values.front();
-    std::string target;
-    if (StartsWithHttpScheme(location)) {
-        target = "http://" + location.substr(7);
-    } else {
-        // A reference with a scheme of its own ("https:", "ftp:") is not
-        // followed; anything else is relative to the probed URL.
-        size_t colon = location.find_first_of(":/?#");
-        if (colon != std::string::npos && location[colon] == ':' && colon > 0)
+    // A reference with a scheme of its own must be http or https; anything
+    // else is relative to the probed URL.
+    std::string absolute = location;
+    size_t colon = location.find_first_of(":/?#");
+    bool hasScheme = colon != std::string::npos && location[colon] == ':' && colon > 0;
+    if (!hasScheme) {
+        Url baseParts;
+        if (ParseUrl(base, baseParts) != UrlError::None)
             return std::string();
-        if (!StartsWithHttpScheme(base))
-            return std::string();
-        target = ResolveReference(base, location);
+        absolute = ResolveReference(baseParts.Text(), location);
     }
     // The host part must be there for the target to be fetched at all.
-    std::string host;
-    std::string path;
-    if (!StartsWithHttpScheme(target) || SplitUrl(target, host, path) != 0 || host.empty())
+    Url parts;
+    if (ParseUrl(absolute, parts) != UrlError::None)
         return std::string();
-    return target;
+    return parts.Text();
 }

@@ -1,14 +1,20 @@
 #pragma once
 #include "http/ByteStream.h"
+#include "http/HttpFailure.h"
 #include "http/Socket.h"
+#include "http/Url.h"
 
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
+class TlsStream;
+
 // The program's own minimal HTTP/1.1 client: one object, one connection,
-// one request. The rate update makes a fresh client per cycle:
+// one request, over plain TCP or TLS. The rate update makes a fresh client
+// per cycle:
 //
 //     HttpClient client;
 //     client.SetStopFlag(&stopRequested);
@@ -16,31 +22,18 @@
 //     client.SendRequest("GET");    // request out, header block in
 //     std::string body = client.ReadBody();   // empty on any failure
 //
-// Failures travel as negative status codes; a caller that only wants the
-// body can ignore them, because every failure ends in an empty ReadBody.
-// Windows Sockets must be running (SocketLibrary) while a client is used.
-class HttpClient {
+// Failures travel as the negative codes of HttpFailure, one per kind of
+// failure; a caller that only wants the body can ignore them, because every
+// failure ends in an empty ReadBody. Windows Sockets must be running
+// (SocketLibrary) while a client is used.
+class HttpClient : public HttpFailure {
 public:
-    // Status codes of Open, SendRequest and BodyStatus.
-    static constexpr int kOk = 0;
-    static constexpr int kFailed = -1;             // no "http://", connect or send failed, body cut short
-    static constexpr int kLookupFailed = -2;       // the host name could not be resolved
-    static constexpr int kNoAddress = -3;          // the host has no IPv4 address
-    static constexpr int kSocketFailed = -4;       // no socket could be created
-    static constexpr int kNonBlockingFailed = -5;  // Open: the socket could not be made non-blocking
-    static constexpr int kTimedOut = -5;           // SendRequest/body: the server fell silent
-    static constexpr int kTooLarge = -6;           // header block or body over its cap
-    static constexpr int kStopped = -7;            // the stop flag was raised during a wait
-    static constexpr int kMalformed = -8;          // response framing that cannot be trusted
-    static constexpr int kHttpsRefused = -443;     // "https://" is not spoken here
-
     // Limits.
     static constexpr uint32_t kConnectLimitMs = 10000;
-    static constexpr uint32_t kHeaderSilenceMs = 3000;  // per header byte
+    static constexpr uint32_t kHeaderSilenceMs = 3000;  // per piece of the header block or the handshake
     static constexpr uint32_t kBodyIdleMs = 12000;      // per body piece
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     static constexpr size_t kMaxBodyBytes = 8 * 1024 * 1024;
-    static constexpr uint16_t kDefaultPort = 80;
 
     static const char* const kDefaultUserAgent;
 
@@ -49,17 +42,33 @@ public:
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    // Watched by every wait (connect, send, header, body, redirect probes)
-    // at least every 50 ms. Borrowed; may be null.
+    // Watched by every wait (connect, handshake, send, header, body,
+    // redirect probes) at least every 50 ms. Borrowed; may be null.
     void SetStopFlag(const std::atomic<bool>* flag) { stop = flag; }
 
-    // Runs up to `maxRedirects` "HEAD" probes for redirects, then connects
-    // to the URL they end on. 0 when connected, else a negative code.
+    // One more trusted root for https (DER bytes; empty for none), beside
+    // the system's. The redirect probes trust it too.
+    void SetTrustedCertificate(std::string der) { trustedCertificate = std::move(der); }
+
+    // Request details (the defaults serve the rate update): the
+    // "User-Agent" value, extra header lines (sent in ascending name order),
+    // a body sent after the header block of a "POST", and bytes sent
+    // verbatim instead of the composed request.
+    void SetUserAgent(std::string agent) { userAgent = std::move(agent); }
+    void SetHeader(const std::string& name, std::string value) { extraHeaders[name] = std::move(value); }
+    void SetPostBody(std::string body) { postBody = std::move(body); }
+    void SetRawRequest(std::string bytes) { rawRequest = std::move(bytes); }
+
+    // Runs up to `maxRedirects` "HEAD" probes for redirects (http to https
+    // followed, https to http refused), then connects to the URL they end
+    // on, with the TLS handshake and the certificate check for https.
+    // kOk when connected, else the code of what failed.
     int Open(std::string url, int maxRedirects);
 
-    // Sends the request for `method` and reads the response header block
-    // into responseHeaders: 0, kFailed (send failed), kTimedOut (3000 ms
-    // without a header byte), kTooLarge, kStopped.
+    // Sends the request for `method` and reads the response header block:
+    // kOk, or kNotConnected, kSendFailed, kTimedOut (kHeaderSilenceMs
+    // without a byte), kNoAnswer, kConnectionReset, kTooLarge, kStopped, or
+    // a TLS code.
     int SendRequest(std::string method);
 
     // The response body as its framing delimits it; empty when the
@@ -71,62 +80,59 @@ public:
     int StatusCode() const { return status; }
     // How the last ReadBody ended: kOk, or why its body was dropped.
     int BodyStatus() const { return bodyStatus; }
+    // The URL Open connected to (after the probes), taken apart.
+    const Url& Target() const { return target; }
+    // The last response's status line and header lines, up to the empty line.
+    const std::string& ResponseHeaders() const { return responseHeaders; }
 
-    // The value of the first header line of responseHeaders whose field
+    // The value of the first header line of the last response whose field
     // name is `name` (any letter case), without surrounding blanks and
     // ending before a ";"; empty if there is none.
     std::string GetHeaderValue(const std::string& name) const;
 
-    // Waits up to `limitMs` for response bytes and takes at most `size`: a
-    // count > 0, or one of the kReceive* results of Socket.h.
-    long Receive(char* buffer, size_t size, uint32_t limitMs);
-
     // Reads and writes through `source` instead of a socket from now on, as
     // if Open had connected (tests and the fuzzer feed bytes this way).
     // Borrowed; Open switches back to the socket.
-    void UseStream(ByteStream* source) { stream = source; }
+    void UseStream(ByteStream* source);
 
-    // Splits an "http://" URL into host (with any ":port") and request
-    // target: 0, or -1 without "http://" (outputs then untouched). Without
-    // a "/" after the host, `path` is left as it was.
-    static int SplitUrl(const std::string& url, std::string& host, std::string& path);
-
-    // One probe of `url` with `method` on a temporary client: the redirect
-    // target, or `url` itself when there is none or the probe failed.
-    static std::string ResolveLocation(const std::string& url, std::string method,
-                                       const std::atomic<bool>* stop = nullptr);
-
-    // The "Location" target of a header block as an absolute "http://" URL:
-    // taken as it is when absolute, resolved against `base` when relative;
-    // empty when missing, of another scheme or unusable.
+    // The "Location" target of a header block as an absolute "http://" or
+    // "https://" URL: taken as it is when absolute, resolved against `base`
+    // when relative; empty when missing, of another scheme or unusable.
     static std::string ExtractLocation(const std::string& headers, const std::string& base = std::string());
 
 private:
-    Socket socket;  // the connection; owned
-
-public:
-    std::string userAgent;
-    std::string currentUrl;  // during probes: the last probe's result; then the request target
-    std::string path;        // request target
-    std::string host;        // host as written in the URL, ":port" included; the Host header
-    std::string connectHost; // host without the port: what is resolved and connected to
-    std::string postBody;
-    std::map<std::string, std::string> extraHeaders;  // sent in ascending key order
-    std::string responseHeaders;  // status line and header lines, up to the empty line
-    std::string rawRequest;       // when not empty, sent verbatim instead
-    uint16_t port = kDefaultPort;
-
-private:
+    // One "HEAD" probe of `url` on a client of its own: the redirect target,
+    // or `url` itself when there is none or the probe failed.
+    std::string Probe(const std::string& url) const;
+    int Connect();
     int ReadHeaderBlock();
+    // Response bytes: first what the header read took beyond its block,
+    // then the stream's. A count > 0 or a kReceive* result.
+    long Receive(char* buffer, size_t size, uint32_t limitMs);
+    // The code for a receive that brought no bytes while more were due.
+    int ShortfallCode(long received, bool inBody) const;
     bool ReadLengthBody(size_t length, std::string& body);
     bool ReadChunkedBody(std::string& body);
     bool ReadUntilClose(std::string& body);
 
+    Socket socket;                   // the connection; owned
     SocketStream socketStream{socket};
-    ByteStream* stream = nullptr;             // borrowed: &socketStream when connected, or a caller's
+    std::unique_ptr<TlsStream> tls;  // owned; over socketStream for https
+    ByteStream* stream = nullptr;    // borrowed: socketStream, *tls, or a caller's
     const std::atomic<bool>* stop = nullptr;  // borrowed
-    std::string method;                       // of the last request
+
+    std::string userAgent;
+    std::map<std::string, std::string> extraHeaders;
+    std::string postBody;
+    std::string rawRequest;
+    std::string trustedCertificate;  // DER; empty for none
+
+    Url target;
+    std::string method;           // of the last request
+    std::string responseHeaders;  // status line and header lines, up to the empty line
+    std::string pending;          // bytes read past the header block: the start of the body
+    size_t pendingAt = 0;         // how much of `pending` has been handed out
     int status = 0;
     int bodyStatus = kOk;
-    int headerState = kFailed;  // kOk once a whole header block is read and its body not yet taken
+    int headerState = kNotConnected;  // kOk once a whole header block is read and its body not yet taken
 };

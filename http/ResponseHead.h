@@ -4,7 +4,7 @@
 #include <vector>
 
 // Reading a response's header block (status line, header lines, empty
-// line) as HttpClient keeps it in responseHeaders.
+// line) as HttpClient keeps it (ResponseHeaders).
 
 // The values of every header line whose field name is `name`, compared in
 // any letter case and only at the start of a line (the status line is not

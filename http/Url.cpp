@@ -1,5 +1,7 @@
 #include "http/Url.h"
 
+#include "base/Text.h"
+
 #include <cctype>
 
 namespace {
@@ -174,12 +176,12 @@ std::string ResolveReference(const std::string& base, const std::string& referen
     return Recompose(t);
 }
 
-bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& port)
+bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& port, uint16_t defaultPort)
 {
     size_t colon = hostPort.rfind(':');
     if (colon == std::string::npos) {
         name = hostPort;
-        port = 80;
+        port = defaultPort;
         return true;
     }
     std::string digits = hostPort.substr(colon + 1);
@@ -192,10 +194,58 @@ bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& por
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
     if (digits.empty())
-        value = 80;
+        value = defaultPort;
     if (value == 0 || value > 65535)
         return false;
     name = hostPort.substr(0, colon);
     port = static_cast<uint16_t>(value);
     return true;
+}
+
+std::string Url::Text() const { return (Secure() ? "https://" : "http://") + hostPort + target; }
+
+UrlError ParseUrl(const std::string& text, Url& url)
+{
+    UriParts parts = ParseUri(text);
+    Url result;
+    if (parts.hasScheme && EqualsNoCase(parts.scheme, "https"))
+        result.scheme = Url::Scheme::Https;
+    else if (!parts.hasScheme || !EqualsNoCase(parts.scheme, "http"))
+        return UrlError::Scheme;
+    if (!parts.hasAuthority)
+        return UrlError::NoHost;
+    // Credentials in the URL would travel nowhere; a host that carries them
+    // is no host this client connects to.
+    if (parts.authority.find('@') != std::string::npos)
+        return UrlError::NoHost;
+    result.hostPort = parts.authority;
+    if (!SplitHostPort(parts.authority, result.host, result.port, result.Secure() ? 443 : 80))
+        return UrlError::Port;
+    if (result.host.empty())
+        return UrlError::NoHost;
+    result.target = parts.path.empty() ? "/" : parts.path;
+    if (parts.hasQuery)
+        result.target += "?" + parts.query;
+    url = std::move(result);
+    return UrlError::None;
+}
+
+bool ParseIpv4Literal(const std::string& host, unsigned char bytes[4])
+{
+    size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= host.size() || host[at] != '.')
+                return false;
+            ++at;
+        }
+        size_t start = at;
+        unsigned value = 0;
+        while (at < host.size() && host[at] >= '0' && host[at] <= '9' && at - start < 3)
+            value = value * 10 + static_cast<unsigned>(host[at++] - '0');
+        if (at == start || value > 255 || (host[start] == '0' && at - start > 1))
+            return false;
+        bytes[part] = static_cast<unsigned char>(value);
+    }
+    return at == host.size();
 }

@@ -19,13 +19,9 @@ struct UpdateOutcome {
     bool Succeeded() const { return kind != Kind::Failed; }
 };
 
-// The step of a download in which the HTTP client gave a failure code: the
-// same number has meant different things at different steps.
-enum class HttpStep { Connect, Request, Body };
-
-// Plain words for an HttpClient failure code at `step`; a code no one has
-// named yet still gets a text of its own, with its number.
-std::string HttpFailureText(int code, HttpStep step);
+// Plain words for a failure of the HTTP client, its TLS layer or the
+// certificate check (an HttpFailure code): "certificate expired".
+std::string FailureText(int code);
 
 // Plain words for a complete answer whose status code is not 2xx: "HTTP 503".
 std::string HttpStatusText(int status);

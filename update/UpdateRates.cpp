@@ -1,6 +1,7 @@
 #include "update/UpdateRates.h"
 
 #include "http/HttpClient.h"
+#include "http/ResponseHead.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 
@@ -26,80 +27,93 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 }
 
 namespace {
+
+// A validator goes back to the server as it came, so it must be one line of
+// printable text, and short.
+std::string Validator(const std::string& headers, const char* name)
+{
+    std::vector<std::string> values = HeaderValues(headers, name);
+    if (values.empty() || values.front().size() > RateListValidators::kLongestValue)
+        return std::string();
+    for (char c : values.front()) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
+            return std::string();
+    }
+    return values.front();
+}
+
+// How one cycle fetches: the trust it extends beyond the system's roots.
+struct Fetch {
+    const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
+    int trustFailure = HttpFailure::kOk;
+};
+
 // Downloads the rate page. The body is kept only when the server answered
 // 2xx with a complete body: an error page (a 404 or 500 with ten fields or
 // more) must not be taken for a rate list, since into an empty list it
 // would make records, and those would be the list for the rest of the run.
-// Anything else leaves `outcome` failed with its reason.
-std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop, UpdateOutcome& outcome,
-                             RateListValidators* validators)
+// Anything else leaves `outcome` failed with its reason; `result` is what
+// the download came to (an HttpFailure code, or a status neither 2xx nor
+// 304).
+std::string DownloadRateList(const std::string& url, const std::atomic<bool>* stop, const Fetch& fetch,
+                             const RateListValidators* validators, UpdateOutcome& outcome, int& result)
 {
+    if (fetch.trustFailure != HttpFailure::kOk) {
+        result = fetch.trustFailure;
+        outcome.reason = FailureText(result);
+        return std::string();
+    }
     HttpClient client;
     client.SetStopFlag(stop);
-    if (validators && !validators->lastModified.empty())
-        client.extraHeaders["If-Modified-Since"] = validators->lastModified;
-    if (validators && !validators->etag.empty())
-        client.extraHeaders["If-None-Match"] = validators->etag;
-    const int opened = client.Open(url, kRateRedirectLimit);
-    const int sent = opened == HttpClient::kOk ? client.SendRequest("GET") : opened;
+    if (fetch.trustedCertificate)
+        client.SetTrustedCertificate(*fetch.trustedCertificate);
+    bool asked = false;
+    if (validators && validators->url == url) {
+        if (!validators->lastModified.empty())
+            client.SetHeader("If-Modified-Since", validators->lastModified);
+        if (!validators->etag.empty())
+            client.SetHeader("If-None-Match", validators->etag);
+        asked = !validators->lastModified.empty() || !validators->etag.empty();
+    }
+    int code = client.Open(url, kRateRedirectLimit);
+    if (code == HttpFailure::kOk)
+        code = client.SendRequest("GET");
     // Read even after a failure: every cycle reports its length, and a
     // failed one reports 0.
     std::string body = client.ReadBody();
-    if (opened != HttpClient::kOk) {
-        outcome.reason = HttpFailureText(opened, HttpStep::Connect);
-        return std::string();
-    }
-    if (sent != HttpClient::kOk) {
-        outcome.reason = HttpFailureText(sent, HttpStep::Request);
-        return std::string();
-    }
+    if (code == HttpFailure::kOk)
+        code = client.BodyStatus();
     const int status = client.StatusCode();
     outcome.httpStatus = status;
-    outcome.retryAfter = client.GetHeaderValue("Retry-After");
-    if (status == 0) {
-        outcome.reason = "closed without an answer";
+    result = code;
+    if (code != HttpFailure::kOk) {
+        outcome.reason = FailureText(code);
         return std::string();
     }
+    outcome.retryAfter = client.GetHeaderValue("Retry-After");
     // Unasked, a 304 says nothing about the rates shown.
-    if (status == 304 && !client.extraHeaders.empty()) {
+    if (status == 304 && asked) {
         outcome.kind = UpdateOutcome::Kind::NotModified;
         return std::string();
     }
     if (status < 200 || status > 299) {
+        result = status;
         outcome.reason = HttpStatusText(status);
         return std::string();
     }
-    if (client.BodyStatus() != HttpClient::kOk) {
-        outcome.reason = HttpFailureText(client.BodyStatus(), HttpStep::Body);
-        return std::string();
-    }
-    if (validators) {
-        // Kept only if the list turns out to be one (see UpdateRates).
-        outcome.lastModified = client.GetHeaderValue("Last-Modified");
-        outcome.etag = client.GetHeaderValue("ETag");
-    }
+    // Kept only if the list turns out to be one (see Cycle).
+    outcome.lastModified = Validator(client.ResponseHeaders(), "Last-Modified");
+    outcome.etag = Validator(client.ResponseHeaders(), "ETag");
     return body;
 }
 
-// Only a value that can go back on a header line unchanged.
-std::string Sendable(const std::string& value)
-{
-    if (value.size() > RateListValidators::kLongestValue)
-        return std::string();
-    for (char c : value)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return std::string();
-    return value;
-}
-}  // namespace
-
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                          RateListValidators* validators)
+UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
+                    const Fetch& fetch, RateListValidators* validators, int& result)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
     UpdateOutcome outcome;
-    const std::string body = DownloadRateList(url, stop, outcome, validators);
+    const std::string body = DownloadRateList(url, stop, fetch, validators, outcome, result);
     if (outcome.reason.empty() && outcome.kind == UpdateOutcome::Kind::Failed) {
         const DecodedRates decoded = DecodeRates(body, format);
         if (!decoded.failure.empty()) {
@@ -119,11 +133,34 @@ UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std:
             }
             outcome.kind = UpdateOutcome::Kind::Updated;
             if (validators) {
-                validators->lastModified = Sendable(outcome.lastModified);
-                validators->etag = Sendable(outcome.etag);
+                // Validators of an answer that gave rates: a later 304 means "these".
+                validators->url = url;
+                validators->lastModified = outcome.lastModified;
+                validators->etag = outcome.etag;
             }
         }
     }
     outcome.when = std::time(nullptr);
+    return outcome;
+}
+
+}  // namespace
+
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
+                          RateListValidators* validators)
+{
+    int result = HttpFailure::kOk;
+    return Cycle(rates, url, stop, format, Fetch(), validators, result);
+}
+
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                                  RateFormat format)
+{
+    int result = HttpFailure::kOk;
+    Fetch fetch;
+    fetch.trustedCertificate = &trustedCertificate;
+    fetch.trustFailure = trustFailure;
+    UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
+    lastResult.store(result, std::memory_order_relaxed);
     return outcome;
 }

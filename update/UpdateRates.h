@@ -25,6 +25,7 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // "If-None-Match") so that an unchanged list can be answered with a 304.
 struct RateListValidators {
     static constexpr size_t kLongestValue = 256;  // a longer value is not kept
+    std::string url;  // the page they belong to
     std::string lastModified;
     std::string etag;
 };
@@ -39,3 +40,31 @@ struct RateListValidators {
 // are sent and, after a list is merged, renewed.
 UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
                           RateFormat format = RateFormat::Auto, RateListValidators* validators = nullptr);
+
+// The update cycles of one worker, with what they keep from one cycle to the
+// next: the validators, so that the next request asks whether anything
+// changed, and one more trusted root for https. Used by one thread;
+// LastResult may be read from any.
+class RateUpdater {
+public:
+    // One more trusted root for https (DER bytes; empty for none).
+    void SetTrustedCertificate(std::string der) { trustedCertificate = std::move(der); }
+    // A trusted root was named but could not be read: every cycle fails
+    // with `code` and takes no data (HttpFailure::kOk clears it).
+    void SetTrustFailure(int code) { trustFailure = code; }
+
+    // One cycle as UpdateRates above, asking conditionally.
+    UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
+                         RateFormat format = RateFormat::Auto);
+
+    // How the last Update's download ended: HttpFailure::kOk, a negative
+    // HttpFailure code, or the status code of an answer that was neither
+    // 2xx nor 304 (kOk before the first).
+    int LastResult() const { return lastResult.load(std::memory_order_relaxed); }
+
+private:
+    std::string trustedCertificate;
+    int trustFailure = 0;
+    RateListValidators validators;
+    std::atomic<int> lastResult{0};
+};

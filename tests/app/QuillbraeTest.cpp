@@ -4,6 +4,7 @@
 #include "app/Quillbrae.h"
 #include "app/StartWithWindows.h"
 #include "base/Names.h"
+#include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
@@ -11,8 +12,10 @@
 #include "tests/app/Picture.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
+#include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
+#include "tests/support/TlsTestServer.h"
 #include "tests/tools/RunningFeed.h"
 
 #include <gtest/gtest.h>
@@ -491,6 +494,87 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
                 }
             }
         }
+// The widget against the tests' own HTTPS servers, trusting their authority
+// through "TrustedCertificate".
+class WidgetOverHttps : public WidgetInProcess {
+protected:
+    static void SetUpTestSuite()
+    {
+        suiteSockets = new SocketLibrary;
+        server = new TlsTestServer(QB_TLS_DIR);
+        // Beside the executable, named relative to it.
+        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(), FALSE);
+    }
+    static void TearDownTestSuite()
+    {
+        DeleteFileA((ProgramDirectory() + kAuthorityFile).c_str());
+        delete server;
+        delete suiteSockets;
+    }
+    void SetUp() override
+    {
+        WidgetInProcess::SetUp();
+        ASSERT_TRUE(server->Running()) << "no python3 with cryptography for the test server?";
+    }
+
+    // Starts the widget on `url` and waits for its first cycle to end with
+    // `result` (and, for a success, for the records).
+    void RunFirstCycle(const std::string& url, const char* trusted, int result)
+    {
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", url.c_str());
+        WriteSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate", trusted);
+        Open();
+        bool ended = PumpUntil(
+            [&] {
+                return widget->LastUpdateResult() == result &&
+                       (result != 0 || !widget->ratePane.rates.Lock()->empty());
+            },
+            20s);
+        EXPECT_TRUE(ended) << "last result " << widget->LastUpdateResult() << " ("
+                           << HttpFailureText(widget->LastUpdateResult()) << ")";
+    }
+
+    std::vector<std::string> Codes()
+    {
+        std::vector<std::string> codes;
+        for (const FXRate& rate : *widget->ratePane.rates.Lock())
+            codes.push_back(rate.code);
+        return codes;
+    }
+
+    static constexpr const char* kAuthorityFile = "test-authority.pem";
+    static SocketLibrary* suiteSockets;
+    static TlsTestServer* server;
+};
+
+SocketLibrary* WidgetOverHttps::suiteSockets = nullptr;
+TlsTestServer* WidgetOverHttps::server = nullptr;
+
+// The codes of the records a sample page makes, in order.
+std::vector<std::string> CodesOf(const SampleRatePage& page)
+{
+    std::vector<std::string> codes;
+    for (const std::string& row : page.rows)
+        codes.push_back(row.substr(0, row.find(' ')));
+    return codes;
+}
+
+TEST_F(WidgetOverHttps, ShowsEachRateDocumentFromATrustedPrivateFeed)
+{
+    const std::vector<SampleRatePage> pages = SampleRatePages();
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SampleRatePage& page = pages[i];
+        SCOPED_TRACE(page.name);
+        const std::string file = "body-" + std::to_string(i) + ".txt";
+        server->Publish(file, page.body);
+        // Relative to the executable, as PEM; written back at close.
+        RunFirstCycle(server->Url("good", "/file/" + file, "localhost"), kAuthorityFile, 0);
+        EXPECT_EQ(Codes(), CodesOf(page));
+        Close();
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"), kAuthorityFile);
+        // Absolute, as DER, reached through a redirect from http.
+        RunFirstCycle(server->Url("plain", "/to-https/" + file), server->WindowsPath("ca.der").c_str(), 0);
+        EXPECT_EQ(Codes(), CodesOf(page));
         Close();
     }
 }
@@ -556,6 +640,35 @@ TEST_F(WidgetInProcess, DpiChangeTakesTheSuggestedRectangleAndLaysThePanesOutAga
     // This test process is not DPI-aware, so it stays at 96: the list keeps 200 pixels.
     EXPECT_EQ(chart.right - chart.left, client.right - 200);
     EXPECT_EQ(chart.bottom - chart.top, client.bottom);
+}
+
+TEST_F(WidgetOverHttps, TakesNoDataFromAServerItCannotTrust)
+{
+    server->Publish("rates.txt", SampleRatePages().front().body);
+    struct Case {
+        const char* name;
+        std::string url;
+        const char* trusted;  // nullptr: no key
+        int result;
+    };
+    const Case cases[] = {
+        {"authority not named", server->Url("good", "/file/rates.txt"), nullptr, HttpFailure::kCertUntrusted},
+        {"another authority", server->Url("untrusted", "/file/rates.txt"), kAuthorityFile,
+         HttpFailure::kCertUntrusted},
+        {"another name", server->Url("wrongname", "/file/rates.txt", "localhost"), kAuthorityFile,
+         HttpFailure::kCertWrongName},
+        {"expired", server->Url("expired", "/file/rates.txt"), kAuthorityFile, HttpFailure::kCertExpired},
+        {"named file missing", server->Url("good", "/file/rates.txt"), "no-such-authority.pem",
+         HttpFailure::kCertUnreadable},
+        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile, HttpFailure::kRedirectToHttp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunFirstCycle(c.url, c.trusted, c.result);
+        EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
+        Close();
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"), c.trusted ? c.trusted : "<missing>");
+    }
 }
 
 }  // namespace

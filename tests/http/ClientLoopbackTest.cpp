@@ -3,11 +3,13 @@
 #include "base/Names.h"
 #include "http/HttpClient.h"
 #include "http/SocketLibrary.h"
+#include "http/TlsStream.h"
 #include "tests/support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,10 +67,10 @@ TEST_F(Loopback, SendsTheExactRequestBytesForGetAndHead)
     server.Expect({Server::Send(Response("Content-Length: 20\r\n")), Server::Hold()});
     EXPECT_EQ(Fetch(kPage), "ok");
     EXPECT_EQ(client.StatusCode(), 200);
-    EXPECT_EQ(client.host, server.HostPort());
-    EXPECT_EQ(client.connectHost, "127.0.0.1");
-    EXPECT_EQ(client.port, server.Port());
-    EXPECT_EQ(client.currentUrl, kPage);
+    EXPECT_EQ(client.Target().hostPort, server.HostPort());
+    EXPECT_EQ(client.Target().host, "127.0.0.1");
+    EXPECT_EQ(client.Target().port, server.Port());
+    EXPECT_EQ(client.Target().target, kPage);
 
     HttpClient head;
     ASSERT_EQ(head.Open(server.Url(kPage), 0), HttpClient::kOk);
@@ -114,7 +116,8 @@ TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)
         {"relative, lower case", 3, {"location: u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
         {"relative, upper case", 3, {"LOCATION: /dir/../u3?q=1", ""}, {"HEAD /u1", "HEAD /u3?q=1", "GET /u3?q=1"}},
         {"status 200 with Location", 3, {"HTTP/1.1 200 OK\r\nLocation: {}/u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
-        {"https not followed", 3, {"Location: https://127.0.0.1/u2", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
+        {"ftp not followed", 3, {"Location: ftp://127.0.0.1/u2", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
+        {"scheme in capitals", 3, {"Location: HTTP://127.0.0.1:{port}/u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
         {"URL in another header", 3, {"Content-Location: {}/u2", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
         {"limit 1", 1, {"Location: {}/u2"}, {"HEAD /u1", "GET /u2"}},
         {"limit 0", 0, {}, {"GET /u1"}},
@@ -126,6 +129,9 @@ TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)
             size_t mark = location.find(self);
             if (mark != std::string::npos)
                 location.replace(mark, self.size(), rowServer.Url(""));
+            mark = location.find("{port}");
+            if (mark != std::string::npos)
+                location.replace(mark, 6, std::to_string(rowServer.Port()));
             std::string response = location.compare(0, 5, "HTTP/") == 0 ? location + "\r\n\r\n"
                                    : location.empty()                    ? Response("")
                                                                          : Redirect(location);
@@ -179,11 +185,11 @@ TEST_F(Loopback, ReadsBodiesArrivingInPieces)
         {"chunked, split at awkward places", Server::Dribble(chunked, 4, 20), "EUR" + std::string(26, 'z'), 0},
         {"until close", then(Server::Dribble(Response("", list), 9, 5), Server::Close()), list, 0},
         {"shorter than its length", {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Close()}, "",
-         HttpClient::kFailed},
+         HttpClient::kCutShort},
         {"reset in the body", {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Reset()}, "",
-         HttpClient::kFailed},
+         HttpClient::kConnectionReset},
         {"chunked, cut short", {Server::Send(chunked.substr(0, chunked.size() - 3)), Server::Close()}, "",
-         HttpClient::kFailed},
+         HttpClient::kCutShort},
         {"not found", {Server::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")}, "gone", 0},
     };
     for (const Case& c : cases) {
@@ -193,6 +199,8 @@ TEST_F(Loopback, ReadsBodiesArrivingInPieces)
         ASSERT_EQ(fetcher.Open(server.Url("/list"), 0), HttpClient::kOk);
         ASSERT_EQ(fetcher.SendRequest("GET"), HttpClient::kOk);
         EXPECT_EQ(fetcher.ReadBody(), c.body);
+        if (c.bodyStatus == HttpClient::kConnectionReset && fetcher.BodyStatus() == HttpClient::kCutShort)
+            continue;  // Wine may report a reset that follows data as an orderly end
         EXPECT_EQ(fetcher.BodyStatus(), c.bodyStatus);
     }
 }
@@ -218,13 +226,14 @@ TEST_F(Loopback, CompletesALargeRequestSentInPartialWrites)
     // Far more than a socket buffer takes at once: send returns short
     // counts and the client must go on until every byte is out.
     const std::string body(4 * 1024 * 1024, 'p');
-    client.rawRequest = "POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) +
-                        "\r\n\r\n" + body;
+    const std::string raw =
+        "POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    client.SetRawRequest(raw);
     server.Expect({Server::Send(Response("Content-Length: 2\r\n", "ok"))}, body.size());
     EXPECT_EQ(Fetch("/upload"), "ok");
     ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0].size(), client.rawRequest.size());
-    EXPECT_TRUE(server.Requests()[0] == client.rawRequest);
+    EXPECT_EQ(server.Requests()[0].size(), raw.size());
+    EXPECT_TRUE(server.Requests()[0] == raw);
 }
 
 TEST_F(Loopback, ReportsConnectAndUrlFailures)
@@ -237,34 +246,60 @@ TEST_F(Loopback, ReportsConnectAndUrlFailures)
     }
     ASSERT_NE(closedPort, 0);
     const std::string refused = "http://127.0.0.1:" + std::to_string(closedPort) + "/x";
-    EXPECT_EQ(client.Open(refused, 0), HttpClient::kFailed);
-    EXPECT_EQ(client.SendRequest("GET"), HttpClient::kFailed);
+    EXPECT_EQ(client.Open(refused, 0), HttpClient::kConnectRefused);
+    EXPECT_EQ(client.SendRequest("GET"), HttpClient::kNotConnected);
     EXPECT_EQ(client.ReadBody(), "");
 
     // Probes of an unreachable URL end the loop after two as well.
-    EXPECT_EQ(client.Open(refused, 3), HttpClient::kFailed);
+    EXPECT_EQ(client.Open(refused, 3), HttpClient::kConnectRefused);
 
-    EXPECT_EQ(client.Open("https://127.0.0.1/x", 3), HttpClient::kHttpsRefused);
-    EXPECT_EQ(client.Open("ftp://127.0.0.1/x", 0), HttpClient::kFailed);
-    EXPECT_EQ(client.Open("http://127.0.0.1:99999/x", 0), HttpClient::kLookupFailed);
-    EXPECT_EQ(client.Open("http:///x", 0), HttpClient::kLookupFailed);
+    // Each kind of failure has a code of its own and words for the user.
+    const std::pair<std::string, int> urls[] = {
+        {"ftp://127.0.0.1/x", HttpClient::kBadUrl},
+        {"127.0.0.1/x", HttpClient::kBadUrl},
+        {"http:/x", HttpClient::kNoHost},
+        {"http:///x", HttpClient::kNoHost},
+        {"http://user@127.0.0.1/x", HttpClient::kNoHost},
+        {"http://127.0.0.1:99999/x", HttpClient::kBadPort},
+        {"http://127.0.0.1:0/x", HttpClient::kBadPort},
+        {"http://name.invalid/x", HttpClient::kLookupFailed},
+    };
+    std::set<std::string> texts{HttpFailureText(HttpClient::kConnectRefused)};
+    for (const auto& url : urls) {
+        EXPECT_EQ(client.Open(url.first, 3), url.second) << url.first;
+        texts.insert(HttpFailureText(url.second));
+    }
+    EXPECT_EQ(texts.size(), 5u);
+    EXPECT_EQ(texts.count("unknown failure"), 0u);
+
+    // Where the platform's TLS is not used, https fails before any network
+    // work, with its own reason.
+    if (!TlsStream::Available()) {
+        EXPECT_EQ(client.Open("https://127.0.0.1:" + std::to_string(closedPort) + "/x", 3),
+                  HttpClient::kHttpsUnsupported);
+        EXPECT_STREQ(HttpFailureText(HttpClient::kHttpsUnsupported), "https not available here");
+    } else {
+        EXPECT_EQ(client.Open("https://127.0.0.1:" + std::to_string(closedPort) + "/x", 3),
+                  HttpClient::kConnectRefused);
+    }
     EXPECT_EQ(server.Connections(), 0u);
 
     // Open drops the connection it held before: the next request has none.
     server.Expect({Server::Hold()});
     ASSERT_EQ(client.Open(server.Url("/held"), 0), HttpClient::kOk);
-    EXPECT_EQ(client.Open("https://127.0.0.1/x", 0), HttpClient::kHttpsRefused);
-    EXPECT_EQ(client.SendRequest("GET"), HttpClient::kFailed);
+    EXPECT_EQ(client.Open("http://name.invalid/x", 0), HttpClient::kLookupFailed);
+    EXPECT_EQ(client.SendRequest("GET"), HttpClient::kNotConnected);
 }
 
 TEST_F(Loopback, RequestsTheRootForAUrlWithoutPath)
 {
+    server.Expect({Server::Send(Response("Content-Length: 1\r\n", "s"))});
     server.Expect({Server::Send(Response("Content-Length: 1\r\n", "r"))});
-    client.path = "/stale";
+    EXPECT_EQ(Fetch("/stale"), "s");
     ASSERT_EQ(client.Open("http://" + server.HostPort(), 0), HttpClient::kOk);
     ASSERT_EQ(client.SendRequest("GET"), HttpClient::kOk);
     EXPECT_EQ(client.ReadBody(), "r");
-    EXPECT_EQ(RequestLines(), std::vector<std::string>{"GET / HTTP/1.1"});
+    EXPECT_EQ(RequestLines(), (std::vector<std::string>{"GET /stale HTTP/1.1", "GET / HTTP/1.1"}));
 }
 
 }  // namespace

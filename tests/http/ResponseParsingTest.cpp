@@ -4,9 +4,12 @@
 #include "http/HttpClient.h"
 #include "http/ResponseHead.h"
 #include "http/Url.h"
+#include "tests/support/MemoryStream.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,30 +17,99 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(SplitUrl, SplitsHostAndTarget)
+TEST(ParseUrl, TakesBothSchemesInAnyCaseAndKeepsTheHostAsWritten)
 {
+    using S = Url::Scheme;
     struct Case {
-        std::string url;
-        int result;
+        std::string text;
+        UrlError error;
+        S scheme;
+        std::string hostPort;
         std::string host;
-        std::string path;
+        uint16_t port;
+        std::string target;
     };
     const Case cases[] = {
-        {"http://rates.example/rate/neo/rate.asp", 0, "rates.example", "/rate/neo/rate.asp"},
-        {"http://host:8080/a?b=c#d", 0, "host:8080", "/a?b=c#d"},
-        {"see http://host/x", 0, "host", "/x"},     // found anywhere
-        {"http://host", 0, "host", "(old)"},        // no "/": path untouched
-        {"HTTP://host/x", -1, "(old)", "(old)"},    // case-sensitive
-        {"ftp://host/x", -1, "(old)", "(old)"},
-        {"", -1, "(old)", "(old)"},
+        {"http://rates.example/rate/neo/rate.asp", UrlError::None, S::Http, "rates.example", "rates.example", 80,
+         "/rate/neo/rate.asp"},
+        {"http://host:8080/a?b=c#d", UrlError::None, S::Http, "host:8080", "host", 8080, "/a?b=c"},
+        {"HTTP://Host/x", UrlError::None, S::Http, "Host", "Host", 80, "/x"},
+        {"https://api.example/v1/latest?base=EUR", UrlError::None, S::Https, "api.example", "api.example", 443,
+         "/v1/latest?base=EUR"},
+        {"HtTpS://127.0.0.1:8443", UrlError::None, S::Https, "127.0.0.1:8443", "127.0.0.1", 8443, "/"},
+        {"https://host:", UrlError::None, S::Https, "host:", "host", 443, "/"},
+        {"http://host?q", UrlError::None, S::Http, "host", "host", 80, "/?q"},
+        {"see http://host/x", UrlError::Scheme, S::Http, "", "", 0, ""},
+        {"ftp://host/x", UrlError::Scheme, S::Http, "", "", 0, ""},
+        {"httpx://host/x", UrlError::Scheme, S::Http, "", "", 0, ""},
+        {"", UrlError::Scheme, S::Http, "", "", 0, ""},
+        {"/relative", UrlError::Scheme, S::Http, "", "", 0, ""},
+        {"http:/x", UrlError::NoHost, S::Http, "", "", 0, ""},
+        {"https:///x", UrlError::NoHost, S::Http, "", "", 0, ""},
+        {"http://user:pw@host/x", UrlError::NoHost, S::Http, "", "", 0, ""},
+        {"http://host:65536/", UrlError::Port, S::Http, "", "", 0, ""},
+        {"https://host:44x3/", UrlError::Port, S::Http, "", "", 0, ""},
     };
     for (const Case& c : cases) {
-        std::string host = "(old)";
-        std::string path = "(old)";
-        EXPECT_EQ(HttpClient::SplitUrl(c.url, host, path), c.result) << c.url;
-        EXPECT_EQ(host, c.host) << c.url;
-        EXPECT_EQ(path, c.path) << c.url;
+        SCOPED_TRACE(c.text);
+        Url url;
+        url.target = "(old)";
+        ASSERT_EQ(ParseUrl(c.text, url), c.error);
+        if (c.error != UrlError::None) {
+            EXPECT_EQ(url.target, "(old)");
+            continue;
+        }
+        EXPECT_EQ(url.scheme, c.scheme);
+        EXPECT_EQ(url.hostPort, c.hostPort);
+        EXPECT_EQ(url.host, c.host);
+        EXPECT_EQ(url.port, c.port);
+        EXPECT_EQ(url.target, c.target);
+        EXPECT_EQ(url.Text(), (c.scheme == S::Https ? "https://" : "http://") + c.hostPort + c.target);
     }
+}
+
+TEST(HttpFailureText, EveryFailureHasACodeAndWordsOfItsOwn)
+{
+    using F = HttpFailure;
+    const int codes[] = {
+        F::kConnectRefused, F::kLookupFailed,    F::kNoAddress,        F::kSocketFailed,    F::kTimedOut,
+        F::kTooLarge,       F::kStopped,         F::kMalformed,        F::kNonBlockingFailed, F::kConnectTimedOut,
+        F::kBadUrl,         F::kNoHost,          F::kBadPort,          F::kSendFailed,      F::kCutShort,
+        F::kConnectionReset, F::kNoAnswer,       F::kNotConnected,     F::kRedirectToHttp,  F::kTlsFailed,
+        F::kTlsAlert,       F::kTlsCutShort,     F::kTlsCorrupt,       F::kCertUntrusted,   F::kCertWrongName,
+        F::kCertExpired,    F::kCertNotYetValid, F::kCertRevoked,      F::kCertWrongUsage,  F::kCertUnreadable,
+        F::kHttpsUnsupported,
+    };
+    std::set<int> values;
+    std::set<std::string> texts;
+    for (int code : codes) {
+        EXPECT_LT(code, 0);
+        values.insert(code);
+        texts.insert(HttpFailureText(code));
+    }
+    EXPECT_EQ(values.size(), std::size(codes));
+    EXPECT_EQ(texts.size(), std::size(codes));
+    EXPECT_EQ(texts.count("unknown failure"), 0u);
+    EXPECT_STREQ(HttpFailureText(F::kOk), "");
+    EXPECT_STREQ(HttpFailureText(-19), "unknown failure");
+    EXPECT_STREQ(HttpFailureText(F::kCertWrongName), "certificate for another name");
+}
+
+TEST(ParseIpv4Literal, TakesOnlyFourDecimalBytes)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"127.0.0.1", true},  {"0.0.0.0", true},    {"255.255.255.255", true}, {"256.0.0.1", false},
+        {"1.2.3", false},     {"1.2.3.4.5", false}, {"01.2.3.4", false},        {"1.2.3.4 ", false},
+        {"localhost", false}, {"1..3.4", false},    {"", false},                {"1.2.3.1000", false},
+    };
+    for (const auto& c : cases) {
+        unsigned char bytes[4] = {9, 9, 9, 9};
+        EXPECT_EQ(ParseIpv4Literal(c.first, bytes), c.second) << c.first;
+    }
+    unsigned char bytes[4] = {};
+    ASSERT_TRUE(ParseIpv4Literal("10.20.30.255", bytes));
+    EXPECT_EQ(bytes[0], 10);
+    EXPECT_EQ(bytes[3], 255);
 }
 
 TEST(SplitHostPort, TakesTheWrittenPortOr80)
@@ -135,13 +207,18 @@ TEST(HeaderValues, MatchesNamesInAnyCaseAtTheStartOfALineOnly)
     EXPECT_TRUE(HeaderValues(block, "Length").empty());
     EXPECT_TRUE(HeaderValues(block, "").empty());
 
+    MemoryStream whole(block, 7);
     HttpClient client;
-    client.responseHeaders = block;
+    client.UseStream(&whole);
+    ASSERT_EQ(client.SendRequest("GET"), HttpClient::kOk);
     EXPECT_EQ(client.GetHeaderValue("content-length"), "123");
     EXPECT_EQ(client.GetHeaderValue("Content-Type"), "text/plain");  // ends before ";"
     EXPECT_EQ(client.GetHeaderValue("Missing"), "");
     // A block cut off inside a header line still reads safely.
-    client.responseHeaders = "HTTP/1.1 200 OK\r\nContent-Length:";
+    MemoryStream cut("HTTP/1.1 200 OK\r\nContent-Length:", 7);
+    client.UseStream(&cut);
+    EXPECT_EQ(client.SendRequest("GET"), HttpClient::kNoAnswer);
+    EXPECT_EQ(client.ResponseHeaders(), "HTTP/1.1 200 OK\r\nContent-Length:");
     EXPECT_EQ(client.GetHeaderValue("Content-Length"), "");
 }
 
@@ -310,7 +387,8 @@ TEST(ExtractLocation, TakesAbsoluteHttpTargetsAndResolvesRelativeOnes)
         {"Location: ../list.csv\r\n", "http://rates.example:8080/rate/list.csv"},
         {"Location: ?x=2\r\n", "http://rates.example:8080/rate/neo/rate.asp?x=2"},
         {"Location: //mirror.example/r\r\n", "http://mirror.example/r"},
-        {"Location: https://secure.example/r\r\n", ""},
+        {"Location: https://secure.example/r\r\n", "https://secure.example/r"},
+        {"Location: HTTPS://secure.example:8443\r\n", "https://secure.example:8443/"},
         {"Location: ftp://files.example/r\r\n", ""},
         {"Location: http:///no-host\r\n", ""},
         {"Location: http://a.example/with space\r\n", ""},

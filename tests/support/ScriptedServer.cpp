@@ -122,7 +122,10 @@ void ScriptedServer::Serve()
 std::string ScriptedServer::ReadRequest(Socket& connection, size_t bodyBytes)
 {
     std::string request;
-    char buffer[4096];
+    // Large pieces: a request body of megabytes must be read well within
+    // the client's header silence limit even under Wine, where every
+    // receive is a round trip to the wine server.
+    std::vector<char> buffer(64 * 1024);
     size_t headEnd = std::string::npos;
     uint32_t start = ClockMilliseconds();
     while (request.size() < kMaxRequestBytes) {
@@ -138,13 +141,13 @@ std::string ScriptedServer::ReadRequest(Socket& connection, size_t bodyBytes)
             break;
         // Take no more than the request still owes, so nothing of a later
         // request is swallowed into this one.
-        size_t want = sizeof buffer;
+        size_t want = buffer.size();
         if (headEnd != std::string::npos)
             want = std::min(want, headEnd + bodyBytes - request.size());
-        long n = connection.Receive(buffer, want, kRequestLimitMs - elapsed, &stopping);
+        long n = connection.Receive(buffer.data(), want, kRequestLimitMs - elapsed, &stopping);
         if (n <= 0)
             break;
-        request.append(buffer, static_cast<size_t>(n));
+        request.append(buffer.data(), static_cast<size_t>(n));
     }
     return request;
 }
