@@ -188,6 +188,8 @@ void Quillbrae::ShowAlertBalloon()
         return;
     NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
     Shell_NotifyIconA(NIM_MODIFY, &balloon);
+}
+
 void Quillbrae::ReadTrustedCertificate()
 {
     std::vector<char> text(MAX_PATH * 4 + 2, '\0');

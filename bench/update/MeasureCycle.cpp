@@ -58,9 +58,9 @@ int main(int argc, char** argv)
         updater.SetTrustedCertificate(der);
     }
     SharedRates rates;
-    int first = updater.Update(rates, url);  // the first cycle makes the records
+    const UpdateOutcome first = updater.Update(rates, url);  // the first cycle makes the records
     if (rates.Lock()->empty()) {
-        std::fprintf(stderr, "no rates from %s: %s\n", url.c_str(), HttpFailureText(first));
+        std::fprintf(stderr, "no rates from %s: %s\n", url.c_str(), first.reason.c_str());
         return 1;
     }
     const double cpu0 = ThreadCpuMs();

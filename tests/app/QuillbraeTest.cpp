@@ -494,6 +494,10 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
                 }
             }
         }
+        Close();
+    }
+}
+
 // The widget against the tests' own HTTPS servers, trusting their authority
 // through "TrustedCertificate".
 class WidgetOverHttps : public WidgetInProcess {
