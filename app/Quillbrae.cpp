@@ -33,6 +33,7 @@ Quillbrae::Quillbrae() : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCr
     ratePane.textColor = 0x000000;
     chartPane.fontSize = 12;
     chartPane.rateList = &ratePane.rates;
+    ratePane.announcer = &announcer;
     rateUrl = names::kDefaultRateUrl;
 }
 
@@ -62,6 +63,7 @@ bool Quillbrae::OnCreate()
     AddTrayIcon(IconResource);
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
+    announcer.Voice().OnProblem([target = window] { PostMessageA(target, SpeechProblemMessage, 0, 0); });
     Start();
     LoadPlacement();
     return true;
@@ -137,6 +139,9 @@ void Quillbrae::RemoveTrayIcon()
 bool Quillbrae::OnClose()
 {
     SavePlacement();
+    // The worker is gone, so nothing new is announced: silence the voice
+    // and let its thread go.
+    announcer.Close();
     return true;
 }
 
@@ -145,6 +150,12 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     switch (LOWORD(wParam)) {
     case UseSpeechCommand:
         ratePane.speechEnabled = !ratePane.speechEnabled;
+        if (ratePane.speechEnabled) {
+            ShowSpeechProblem("");
+            announcer.SpeechSwitchedOn();
+        } else {
+            announcer.SpeechSwitchedOff();
+        }
         break;
     case ExitCommand:
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -188,6 +199,9 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_RBUTTONUP:
         ShowPopupMenu();
+        return 0;
+    case SpeechProblemMessage:
+        ShowSpeechProblem(announcer.Voice().Problem());
         return 0;
     default:
         break;

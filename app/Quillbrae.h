@@ -1,5 +1,6 @@
 #pragma once
 #include "base/Names.h"
+#include "display/Announcer.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "window/App.h"
@@ -20,6 +21,8 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT TrayIconId = 1;
     static constexpr int IconResource = names::kIconResource;
+    // Posted by the system voice's thread when the voice fails.
+    static constexpr UINT SpeechProblemMessage = WM_APP + 1;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -49,9 +52,14 @@ public:
     bool AddTrayIcon(int iconId);
     void HandlePaneNotify(LPARAM header);
     void ShowPopupMenu();
+    // Tells the user why nothing is spoken; an empty `problem` takes the
+    // notice away. Window thread only.
+    void ShowSpeechProblem(const std::string& problem);
 
     FXRatePane ratePane;
     ChartPane chartPane;
+    // Where the spoken prices go; the rate pane borrows it.
+    Announcer announcer;
     int32_t rateListWidth = 200;
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.

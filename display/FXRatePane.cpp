@@ -1,5 +1,6 @@
 #include "display/FXRatePane.h"
 
+#include "display/Announcer.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
@@ -89,7 +90,10 @@ void FXRatePane::Refresh()
             return;
         text = rate->priceText;
     }
-    SpeakText(text);
+    if (announcer != nullptr)
+        announcer->Announce(text);
+    else
+        SpeakText(text);
 }
 
 bool FXRatePane::OnCreate()

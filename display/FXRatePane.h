@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class Announcer;
+
 // The left-hand pane: one row per currency pair (price, signed change, code),
 // a selection bar on the selected row and, below the rows, the time the pane
 // was created. Keys and clicks move the selection and tell the parent by
@@ -27,9 +29,10 @@ public:
     FXRatePane();
     ~FXRatePane() override;
 
-    // Queues a repaint and, with speech on, hands the selected pair's price
-    // text to the speech program (waiting at most speechTimeoutMs). Runs on
-    // the worker thread; the lock is not held while the message is sent.
+    // Queues a repaint and, with speech on, announces the selected pair's
+    // price text (through `announcer` when there is one, otherwise to the
+    // speech program alone), waiting at most speechTimeoutMs. Runs on the
+    // worker thread; the lock is not held while the text is announced.
     void Refresh() override;
     bool OnCreate() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -52,6 +55,8 @@ public:
     COLORREF riseColor = 0x0000FF;  // red
     std::string startTime;          // local time of creation; window thread only
     std::atomic<bool> speechEnabled{false};
+    // Borrowed: the owner's, set before the worker starts and kept while it runs.
+    Announcer* announcer = nullptr;
 
 private:
     void MoveSelection(WPARAM key);

@@ -46,7 +46,7 @@ public:
 
 private:
     mutable std::mutex lock;
-    std::condition_variable changed; // a text arrived or the slot stopped
+    std::condition_variable changed;  // a text arrived or the slot stopped
     std::optional<std::string> waiting;
     bool stopped = false;
     size_t replaced = 0;

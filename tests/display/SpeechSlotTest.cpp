@@ -148,7 +148,7 @@ TEST(SpeechSlot, AFastAnnouncerAndASlowerVoiceLeaveNoBacklog)
             if (text)
                 heard.push_back(std::stoi(*text));
             else if (!more)
-                break; // the announcer was done before this empty take
+                break;  // the announcer was done before this empty take
         }
     });
     for (int i = 1; i <= count; ++i)
@@ -197,4 +197,4 @@ TEST(SpeechSlot, NothingIsHandedOutAfterAStop)
     EXPECT_FALSE(slot.Put("late"));
 }
 
-} // namespace
+}  // namespace
