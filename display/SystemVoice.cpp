@@ -125,6 +125,9 @@ void SystemVoice::Silence()
 
 void SystemVoice::Retry()
 {
+    // A text from before the retry is stale; the clear comes before the
+    // flag, so the thread cannot take it as the first of the new attempt.
+    shared->slot.Clear();
     {
         std::lock_guard<std::mutex> held(shared->lock);
         shared->problem.clear();

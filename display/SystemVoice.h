@@ -45,7 +45,8 @@ public:
     // Drops the waiting text and cuts off the one being said.
     void Silence();
     // After a failure: the next text tries the voice again (made anew if it
-    // could not be made). Forgets the reported problem.
+    // could not be made). Drops a text still waiting from before and
+    // forgets the reported problem.
     void Retry();
     // Drops the waiting text, stops speech at once and ends the thread.
     // Nothing is said or reported afterwards.

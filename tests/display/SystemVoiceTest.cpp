@@ -49,18 +49,17 @@ public:
     }
     HRESULT Speak(const std::wstring& words) override
     {
-        bool hang = false;
-        HRESULT answer = S_OK;
-        {
-            std::lock_guard<std::mutex> held(log->lock);
-            log->spoken.push_back(words);
-            hang = log->hang;
-            answer = log->answer;
-        }
+        std::unique_lock<std::mutex> held(log->lock);
+        bool hang = log->hang;
+        HRESULT answer = log->answer;
+        // A long text: said until the test ends it. Reset before the text is
+        // seen, so that a test reacting to it cannot end it too early.
+        if (SUCCEEDED(answer))
+            ResetEvent(log->finished.Get());
+        log->spoken.push_back(words);
+        held.unlock();
         if (hang)
             WaitForSingleObject(log->release.Get(), INFINITE);
-        if (SUCCEEDED(answer))
-            ResetEvent(log->finished.Get());  // a long text: said until the test ends it
         return answer;
     }
     void Silence() override
