@@ -65,6 +65,7 @@ Quillbrae::Quillbrae()
     ratePane.textColor = 0x000000;
     chartPane.fontSize = 12;
     chartPane.rateList = &ratePane.rates;
+    ratePane.announcer = &announcer;
     rateUrl = names::kDefaultRateUrl;
 }
 
@@ -98,6 +99,7 @@ bool Quillbrae::OnCreate()
     AddTrayIcon(IconResource);
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
+    announcer.Voice().OnProblem([target = window] { PostMessageA(target, SpeechProblemMessage, 0, 0); });
     Start();
     LoadPlacement();
     return true;
@@ -167,7 +169,7 @@ void Quillbrae::CheckAlerts()
     for (const auto& price : prices) {
         for (const std::string& message : alerts.Check(price.first, price.second)) {
             if (ratePane.speechEnabled.load())
-                SpeakText(message);
+                announcer.Announce(message);
             std::lock_guard<std::mutex> guard(balloonLock);
             AppendBalloonLine(balloonText, message);
             queued = true;
@@ -278,6 +280,9 @@ void Quillbrae::RemoveTrayIcon()
 bool Quillbrae::OnClose()
 {
     SavePlacement();
+    // The worker is gone, so nothing new is announced: silence the voice
+    // and let its thread go.
+    announcer.Close();
     return true;
 }
 
@@ -286,6 +291,12 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     switch (LOWORD(wParam)) {
     case UseSpeechCommand:
         ratePane.speechEnabled = !ratePane.speechEnabled;
+        if (ratePane.speechEnabled) {
+            ShowSpeechProblem("");
+            announcer.SpeechSwitchedOn();
+        } else {
+            announcer.SpeechSwitchedOff();
+        }
         break;
     case ExitCommand:
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -366,6 +377,9 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return SendMessageA(ratePane.window, message, wParam, lParam);
     case StatusChangedMessage:
         ShowStatus();
+        return 0;
+    case SpeechProblemMessage:
+        ShowSpeechProblem(announcer.Voice().Problem());
         return 0;
     default:
         break;
@@ -513,13 +527,15 @@ void Quillbrae::ShowStatus()
     const uint32_t now = ClockMilliseconds();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
+    if (!speechProblem.empty())
+        text += (text.empty() ? "" : "; ") + speechProblem;
     bool stale = current.Stale(now, interval);
     if (text != shownStatus) {
         shownStatus = text;
         SetText(WindowText(text).c_str());
         SetTrayTip(WindowText(text));
     }
-    ratePane.SetStatus(text, current.Warning(), stale);
+    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
     chartPane.SetStale(stale);
     // Staleness comes with time alone: look again when it is due.
     if (std::optional<uint32_t> until = current.UntilStale(now, interval))

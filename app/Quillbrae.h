@@ -1,5 +1,6 @@
 #pragma once
 #include "base/Names.h"
+#include "display/Announcer.h"
 #include "display/ChartPane.h"
 #include "display/FXRatePane.h"
 #include "rates/PriceAlerts.h"
@@ -36,6 +37,8 @@ public:
     static constexpr UINT AlertMessage = WM_APP + 1;
     // Room for the section "Alerts"; a longer one loses its last entries.
     static constexpr DWORD AlertSectionSize = 16384;
+    // Posted by the system voice's thread when the voice fails.
+    static constexpr UINT SpeechProblemMessage = WM_APP + 2;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -73,8 +76,14 @@ public:
     // window thread only.
     std::string StatusText() const { return shownStatus; }
 
+    // Tells the user why nothing is spoken; an empty `problem` takes the
+    // notice away. Window thread only.
+    void ShowSpeechProblem(const std::string& problem);
+
     FXRatePane ratePane;
     ChartPane chartPane;
+    // Where the spoken prices go; the rate pane borrows it.
+    Announcer announcer;
     int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
     // Set before the worker starts and not changed while it runs.
@@ -127,5 +136,6 @@ private:
     mutable std::mutex statusMutex;
     UpdateStatus status;             // guarded by statusMutex
     std::string shownStatus;         // window thread only: the text last shown
+    std::string speechProblem;       // window thread only: why nothing is spoken; "" when all is well
     std::thread trayRemoval;         // owned: joined by the destructor
 };

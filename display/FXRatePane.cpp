@@ -1,6 +1,7 @@
 #include "display/FXRatePane.h"
 
 #include "base/DpiScale.h"
+#include "display/Announcer.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
@@ -110,7 +111,10 @@ void FXRatePane::Refresh()
             return;
         text = rate->priceText;
     }
-    SpeakText(text);
+    if (announcer != nullptr)
+        announcer->Announce(text);
+    else
+        SpeakText(text);
 }
 
 std::string FXRatePane::SelectedCopyText() const

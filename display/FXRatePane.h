@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class Announcer;
+
 // The left-hand pane: one row per currency pair (price, signed change, code),
 // a selection bar on the selected row and, at the bottom, the update status
 // and the time the pane was created. Rows never run into those lines: when
@@ -33,9 +35,10 @@ public:
     FXRatePane();
     ~FXRatePane() override;
 
-    // Queues a repaint and, with speech on, hands the selected pair's price
-    // text to the speech program (waiting at most speechTimeoutMs). Runs on
-    // the worker thread; the lock is not held while the message is sent.
+    // Queues a repaint and, with speech on, announces the selected pair's
+    // price text (through `announcer` when there is one, otherwise to the
+    // speech program alone), waiting at most speechTimeoutMs. Runs on the
+    // worker thread; the lock is not held while the text is announced.
     void Refresh() override;
     bool OnCreate() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -73,6 +76,8 @@ public:
     COLORREF warningColor = 0x0050D0;  // dark orange: the status after a failure
     std::string startTime;          // local time of creation; window thread only
     std::atomic<bool> speechEnabled{false};
+    // Borrowed: the owner's, set before the worker starts and kept while it runs.
+    Announcer* announcer = nullptr;
 
 private:
     PairFilter pairFilter;  // guarded by rates' lock

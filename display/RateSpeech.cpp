@@ -2,17 +2,25 @@
 
 #include <vector>
 
+std::wstring AnsiToWide(const std::string& text)
+{
+    int needed = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (needed <= 1)
+        return std::wstring();
+    std::vector<wchar_t> converted(static_cast<size_t>(needed));
+    int written = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, converted.data(), needed);
+    if (written <= 1)
+        return std::wstring();
+    return std::wstring(converted.data(), static_cast<size_t>(written - 1));
+}
+
 std::wstring SpeechMessage(const std::string& text)
 {
     std::wstring message = L"Speak";
-    int needed = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (needed > 1) {
-        std::vector<wchar_t> converted(static_cast<size_t>(needed));
-        int written = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, converted.data(), needed);
-        if (written > 1) {
-            message += L' ';
-            message.append(converted.data(), static_cast<size_t>(written - 1));
-        }
+    std::wstring words = AnsiToWide(text);
+    if (!words.empty()) {
+        message += L' ';
+        message += words;
     }
     return message;
 }

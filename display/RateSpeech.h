@@ -13,6 +13,9 @@ constexpr ULONG_PTR speechRequestKind = 1;  // COPYDATASTRUCT.dwData
 // speaker must not hold up the update cycle for longer than this.
 constexpr UINT speechTimeoutMs = 2000;
 
+// `text` converted from the ANSI code page to UTF-16.
+std::wstring AnsiToWide(const std::string& text);
+
 // The message text: "Speak", then, when `text` is not empty, a space and
 // `text` converted from the ANSI code page to UTF-16.
 std::wstring SpeechMessage(const std::string& text);

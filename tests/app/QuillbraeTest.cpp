@@ -676,3 +676,56 @@ TEST_F(WidgetOverHttps, TakesNoDataFromAServerItCannotTrust)
 }
 
 }  // namespace
+
+// Spoken prices without a speech program: the system voice. Run on their
+// own (no speech window of another test may be open meanwhile).
+class WidgetSpeech : public WidgetInProcess {};
+
+TEST_F(WidgetSpeech, WithoutASpeechProgramTheSystemVoiceSpeaksOrTheTrayTipSaysWhyNot)
+{
+    ASSERT_TRUE(PumpUntil([] { return FindWindowA("Voxlume", nullptr) == nullptr; }, 30s))
+        << "another speech window stays open";
+    const std::string body = "EURUSD,1.08421,1.08452,-,1.0900,1.0800,+0.12x,1.0830,-,";
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    ScriptedServer server;
+    server.Expect({ScriptedServer::Send(head)});
+    server.Expect({ScriptedServer::Send(head)});
+    server.Expect({ScriptedServer::Send(head + body)});
+    server.SetFallback({ScriptedServer::Send(head)});  // later cycles: the list stays as it is
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
+    SystemVoice& voice = widget->announcer.Voice();
+    EXPECT_EQ(voice.SpeakCalls(), 0u) << "speech is off";
+    // The status line, and so the window's text, says why nothing is heard.
+    auto noticed = [&] { return WindowText(widget->window).find("would not speak") != std::string::npos; };
+
+    // The next update after speech is switched on reaches the voice.
+    widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return voice.SpeakCalls() >= 1; }, 30s));
+    EXPECT_EQ(voice.SpeakCalls(), 1u);
+    bool refused = FAILED(voice.LastResult());  // Wine 8: E_NOTIMPL
+    std::printf("system voice answered 0x%08lX\n", static_cast<unsigned long>(voice.LastResult()));
+    if (refused) {
+        EXPECT_TRUE(PumpUntil(noticed, 10s)) << WindowText(widget->window);
+    }
+
+    // The widget carries on; a refusing voice is left alone meanwhile.
+    size_t requests = server.Requests().size();
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() >= requests + 3; }, 30s));
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() >= requests + 6; }, 30s));
+    EXPECT_EQ(voice.SpeakCalls(), refused ? 1u : 3u);
+
+    // Switched off and on again: the notice goes and the voice is tried anew.
+    widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
+    widget->OnCommand(Quillbrae::UseSpeechCommand, 0);
+    EXPECT_FALSE(noticed()) << WindowText(widget->window);
+    unsigned before = voice.SpeakCalls();
+    ASSERT_TRUE(PumpUntil([&] { return voice.SpeakCalls() > before; }, 30s));
+    if (refused) {
+        EXPECT_TRUE(PumpUntil(noticed, 10s));
+    }
+
+    double ms = Close();
+    EXPECT_LT(ms, 500.0);
+}
