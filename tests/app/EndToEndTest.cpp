@@ -279,26 +279,26 @@ TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
     ASSERT_TRUE(WaitUntil([] { return FindWindowA("Voxlume", nullptr) == nullptr; }, 30s))
         << "a speech window of another test stays open";
     std::string folder = TestFolder();
-    Feed feed;
-    ASSERT_TRUE(feed.Start(folder, 0));
+    std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
+    ASSERT_NE(feed, nullptr);
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed.Url());
+    widget.Set("Quillbrae", "RateUrl", feed->Url());
     widget.Set("Quillbrae", "UpdateTimer", "10000");
     widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.ShowsRates(); }, 30s));
 
-    PostMessageA(widget.window, WM_COMMAND, 10, 0);
+    PostMessageA(widget.window, WM_COMMAND, names::kUseSpeechCommand, 0);
     size_t downloads = widget.Downloads();
     // The first whole cycle after the switch announced the price.
     ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= downloads + 2; }, 40s));
-    EXPECT_TRUE(widget.process.Running());
+    EXPECT_TRUE(widget.process->Running());
 
     double exitMs = widget.Exit();
-    EXPECT_EQ(widget.process.ExitCode(), 0u);
+    EXPECT_EQ(widget.process->ExitCode(), 0);
     EXPECT_LT(exitMs, trivialMs + 500.0) << "trivial program: " << trivialMs << " ms";
     std::printf("exit with the system voice in use: widget %.0f ms, trivial window program %.0f ms\n", exitMs,
                 trivialMs);
