@@ -233,7 +233,7 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
 
     server.Stop();
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
-    ASSERT_TRUE(PumpUntil([&] { return text() == since + "could not connect"; }, 10s)) << text();
+    ASSERT_TRUE(PumpUntil([&] { return text() == since + "connection refused"; }, 10s)) << text();
     EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
     EXPECT_LE(std::strlen(widget->trayIcon.szTip), 63u);
 }
@@ -242,7 +242,7 @@ TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
 {
     Open();  // port 9: refused
     ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
-    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: could not connect");
+    EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: connection refused");
     // The pane says so too, in the warning colour, though it has no rows.
     Picture pane = Picture::Printed(widget->ratePane.window);
     EXPECT_GT(pane.Count(IsReddish), 20);
