@@ -41,21 +41,22 @@ void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
     shownRate = ratePane.GetSelectedRate(*records);
 }
 
-std::optional<FXRate> ChartPane::CopyShownRate() const
+bool ChartPane::CopyShownRate()
 {
     SharedRates* list = rateList.load();
     if (list == nullptr)
-        return std::nullopt;
+        return false;
     auto records = list->Lock();
     if (shownRate == nullptr || records->empty())
-        return std::nullopt;
+        return false;
     // A pointer left over from before the list was (re)filled must not be
     // followed; std::less orders any two pointers.
     std::less<const FXRate*> before;
     const FXRate* first = records->data();
     if (before(shownRate, first) || !before(shownRate, first + records->size()))
-        return std::nullopt;
-    return *shownRate;
+        return false;
+    shownCopy = *shownRate;  // assigned, not made anew: the storage is reused
+    return true;
 }
 
 LRESULT ChartPane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -77,7 +78,7 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
         return;
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
-    if (std::optional<FXRate> record = CopyShownRate())
-        DrawRateChart(*record, buffer.Get(), 0, GetWidth());
+    if (CopyShownRate())
+        DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth());
     buffer.CopyToTarget();
 }
