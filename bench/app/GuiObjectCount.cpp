@@ -9,10 +9,10 @@
 namespace {
 
 std::mutex mutex;
-std::set<const void*> gdiObjects;  // guarded by mutex
+std::set<const void*> gdiObjects;   // guarded by mutex
 std::set<const void*> userObjects;  // guarded by mutex
 std::set<const void*> borrowedDcs;  // guarded by mutex
-std::size_t countedIn = 0;            // guarded by mutex: objects counted in, in all
+std::size_t countedIn = 0;          // guarded by mutex: objects counted in, in all
 
 void Add(std::set<const void*>& objects, const void* handle)
 {
