@@ -55,7 +55,12 @@ bool ChartPane::CopyShownRate()
     const FXRate* first = records->data();
     if (before(shownRate, first) || !before(shownRate, first + records->size()))
         return false;
-    shownCopy = *shownRate;  // assigned, not made anew: the storage is reused
+    // Assigned, not made anew, so the storage is reused; with room for as
+    // much as the shown history has room for, so that a history growing by
+    // a sample between paints does not make every paint allocate anew.
+    if (shownCopy && shownCopy->history.capacity() < shownRate->history.capacity())
+        shownCopy->history.reserve(shownRate->history.capacity());
+    shownCopy = *shownRate;
     return true;
 }
 

@@ -282,11 +282,11 @@ public:
                 largestAfterFullKiB = fullKiB;
                 std::printf("  histories full after %d cycles: private memory %.0f KiB\n", i, fullKiB);
             }
-            if (fullAt != 0 && i % 1000 == 0) {
+            if (fullAt != 0 && i % 500 == 0) {
                 const double now = PrivateKiB();
                 largestAfterFullKiB = now > largestAfterFullKiB ? now : largestAfterFullKiB;
             }
-            if (i % 5000 == 0 || i == cycles || i == 100) {
+            if (i % (i < 10000 ? 1000 : 10000) == 0 || i == cycles || i == 100) {
                 std::printf("  %8d %8.1f %12.0f %6zu %6zu %9zu\n", i, (NowMs() - wallStart) / 1000.0, PrivateKiB(),
                             gui_objects::Gdi(), gui_objects::User(), FirstHistorySize(widget));
                 std::fflush(stdout);
