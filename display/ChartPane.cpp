@@ -50,21 +50,27 @@ void ChartPane::SetStale(bool isStale)
     Invalidate(nullptr, false);
 }
 
-std::optional<FXRate> ChartPane::CopyShownRate() const
+bool ChartPane::CopyShownRate()
 {
     SharedRates* list = rateList.load();
     if (list == nullptr)
-        return std::nullopt;
+        return false;
     auto records = list->Lock();
     if (shownRate == nullptr || records->empty())
-        return std::nullopt;
+        return false;
     // A pointer left over from before the list was (re)filled must not be
     // followed; std::less orders any two pointers.
     std::less<const FXRate*> before;
     const FXRate* first = records->data();
     if (before(shownRate, first) || !before(shownRate, first + records->size()))
-        return std::nullopt;
-    return *shownRate;
+        return false;
+    // Assigned, not made anew, so the storage is reused; with room for as
+    // much as the shown history has room for, so that a history growing by
+    // a sample between paints does not make every paint allocate anew.
+    if (shownCopy && shownCopy->history.capacity() < shownRate->history.capacity())
+        shownCopy->history.reserve(shownRate->history.capacity());
+    shownCopy = *shownRate;
+    return true;
 }
 
 LRESULT ChartPane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -86,8 +92,8 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
         return;
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
-    if (std::optional<FXRate> record = CopyShownRate())
-        DrawRateChart(*record, buffer.Get(), 0, GetWidth(), WindowDpi(window),
+    if (CopyShownRate())
+        DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth(), WindowDpi(window),
                       stale ? chartStaleLineColor : chartLineColor);
     buffer.CopyToTarget();
 }

@@ -49,7 +49,13 @@ public:
 private:
     bool stale = false;  // window thread only
 
-    // A copy of the shown record, taken under the lock; none when nothing is
-    // shown or the pointer no longer lies inside the list.
-    std::optional<FXRate> CopyShownRate() const;
+    // Copies the shown record into shownCopy under the lock; false when
+    // nothing is shown or the pointer no longer lies inside the list.
+    bool CopyShownRate();
+
+    // The record as the last paint copied it; painting's own. It stays from
+    // one paint to the next so that its storage is reused: under Wine a
+    // fresh copy of a long history each paint (its memory mapped and
+    // unmapped every time) costs more than drawing it.
+    std::optional<FXRate> shownCopy;
 };

@@ -83,10 +83,14 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
         x += step;
         int column = ChartPixel(x, leftColumn);
         int previousColumn = ChartPixel(x - step, leftColumn);
-        MoveToEx(dc, column, ChartRow(value, scaled.dpi), nullptr);
         // Samples that share a pixel column draw nothing after the first.
-        if (column - previousColumn >= 1)
+        // Only a segment needs the pen moved: a history holds many samples
+        // per column, and a call into GDI for each would cost more than
+        // everything drawn.
+        if (column - previousColumn >= 1) {
+            MoveToEx(dc, column, ChartRow(value, scaled.dpi), nullptr);
             LineTo(dc, previousColumn, ChartRow(samples[i - 1].value, scaled.dpi));
+        }
 
         float row = scaled.Row(value);
         if (!lowDrawn && value - lowest < extremeTolerance) {

@@ -2,7 +2,6 @@
 
 #include "base/Clock.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,9 +9,6 @@
 #include <system_error>
 
 namespace {
-
-// The first storage of a record's series, and the least it grows by.
-constexpr size_t kMinimumGrowth = 16;
 
 // White space as isspace sees it in the "C" locale, whatever locale the
 // process runs in.
@@ -185,10 +181,5 @@ void FXRate::TakeSample(float value)
     float distance = value - baseValue;
     if (!std::isfinite(distance))
         distance = distance > 0 ? kMax : -kMax;
-    // The series grows by one sample per update for as long as the program
-    // runs. Growing by a quarter instead of doubling keeps the unused tail
-    // small (at most a fifth of the storage) at a handful of moves a day.
-    if (history.size() == history.capacity())
-        history.reserve(history.size() + std::max<size_t>(history.size() / 4, kMinimumGrowth));
-    history.push_back(TimeRate{distance, ClockMilliseconds()});
+    AppendToHistory(history, historyShape, TimeRate{distance, ClockMilliseconds()});
 }

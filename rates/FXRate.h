@@ -1,4 +1,5 @@
 #pragma once
+#include "rates/BoundedHistory.h"
 #include "rates/RateQuote.h"
 
 #include <cstdint>
@@ -7,13 +8,12 @@
 
 // One currency pair: the texts of its latest quote, the change figure as a
 // number with the extremes seen by this program, rise and fall counts, and
-// one sample per update. A plain value type: copies are deep.
+// one sample per update: the newest day as taken, the whole run before it
+// consolidated within a fixed size (rates/BoundedHistory.h). A plain value
+// type: copies are deep.
 class FXRate {
 public:
-    struct TimeRate {
-        float value;    // change figure at that update minus baseValue
-        uint32_t time;  // millisecond clock when the sample was taken
-    };
+    using TimeRate = RateSample;
 
     enum Trend : int32_t { Unchanged = 0, Rose = 1, Fell = 2 };
 
@@ -26,7 +26,8 @@ public:
     void ApplyQuote(const RateQuote& quote);
 
     int32_t trend = Unchanged;
-    std::vector<TimeRate> history;
+    std::vector<TimeRate> history;  // oldest first
+    HistoryShape historyShape;      // how much of history's front is consolidated
     int32_t labelFontSize = 10;
     std::string code;
     std::string firstPriceText;  // priceText at creation; never changes

@@ -1,7 +1,7 @@
 // The update cycle: a whole cycle against the local feed on loopback (wall
 // time, and the CPU time of the thread that runs it), the time the merge
-// holds the record list's lock, and the memory that the records hold per
-// stored sample after a long run.
+// holds the record list's lock (also in the cycles that consolidate the
+// histories), and the memory that the records hold after a simulated month.
 #include "http/SocketLibrary.h"
 #include "rates/RateListDecoder.h"
 #include "update/UpdateRates.h"
@@ -51,7 +51,9 @@ void BM_UpdateCycleAgainstLoopbackFeed(benchmark::State& state)
     for (auto _ : state)
         UpdateRates(rates, url);
     const auto access = rates.Lock();
-    if (access->size() != kPairs || access->front().history.size() != static_cast<std::size_t>(state.iterations()) + 1)
+    const std::size_t samples = static_cast<std::size_t>(state.iterations()) + 1;
+    if (access->size() != kPairs ||
+        (samples <= kRecordHistoryLimits.exact && access->front().history.size() != samples))
         state.SkipWithError("a cycle did not update every pair");
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
@@ -73,15 +75,56 @@ void BM_MergeUnderTheLock(benchmark::State& state)
 }
 BENCHMARK(BM_MergeUnderTheLock)->Unit(benchmark::kNanosecond);
 
-// A long run: 100,000 cycles of 20 pairs merged into one list (at a 12 s
-// interval that is about two weeks). Reports the bytes per stored sample of
-// the histories' storage (capacity) and of the heap as a whole, against the
-// 8-byte floor of one sample.
-void BM_MemoryPerSampleAfterALongRun(benchmark::State& state)
+// The merges that consolidate: every 2,048th cycle each history thins the
+// samples that aged out of its newest day (Arg 1), and now and then that
+// also halves its consolidated part (Arg 2). All pairs do it in the same
+// cycle, under the lock. The list is brought to the state just before such
+// a merge outside the timing.
+void BM_MergeUnderTheLockWhileConsolidating(benchmark::State& state)
+{
+    const bool halving = state.range(0) == 2;
+    const std::vector<std::vector<RateQuote>> quotes = FeedQuotes(256);
+    std::vector<FXRate> rates;
+    std::vector<FXRate> before;
+    for (std::size_t cycle = 0; before.empty() && cycle < 200000; ++cycle) {
+        const std::vector<RateQuote>& list = quotes[cycle % quotes.size()];
+        const FXRate* first = rates.empty() ? nullptr : &rates.front();
+        const bool ages = first != nullptr && first->history.size() - first->historyShape.consolidated ==
+                                                  kRecordHistoryLimits.exact + kRecordHistoryLimits.batch;
+        if (!ages) {
+            MergeQuotes(rates, list);
+            continue;
+        }
+        std::vector<FXRate> saved = rates;
+        const uint32_t level = first->historyShape.level;
+        MergeQuotes(rates, list);
+        if ((rates.front().historyShape.level != level) == halving && rates.front().historyShape.level > 0)
+            before = std::move(saved);
+    }
+    if (before.empty()) {
+        state.SkipWithError("no consolidating merge found");
+        return;
+    }
+    SharedRates shared;
+    for (auto _ : state) {
+        state.PauseTiming();
+        *shared.Lock() = before;
+        state.ResumeTiming();
+        auto access = shared.Lock();
+        MergeQuotes(*access, quotes[1]);
+    }
+    state.counters["level"] = static_cast<double>(shared.Lock()->front().historyShape.level);
+}
+BENCHMARK(BM_MergeUnderTheLockWhileConsolidating)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// A simulated month: 30 days of cycles at the shortest interval (259,200
+// cycles of 20 pairs) merged into one list. Reports what a pair's history
+// holds and takes (its storage and the heap as a whole), against the bound.
+void BM_MemoryPerPairAfterAMonth(benchmark::State& state)
 {
     const std::size_t cycles = static_cast<std::size_t>(state.range(0));
     const std::vector<std::vector<RateQuote>> quotes = FeedQuotes(256);
-    double capacityPerSample = 0, heapPerSample = 0;
+    double samplesPerPair = 0, capacityPerPair = 0, heapPerPair = 0;
     for (auto _ : state) {
         const std::size_t heapBefore = HeapInUse();
         std::vector<FXRate> rates;
@@ -93,15 +136,18 @@ void BM_MemoryPerSampleAfterALongRun(benchmark::State& state)
             capacity += rate.history.capacity();
         }
         const std::size_t heapAfter = HeapInUse();
-        capacityPerSample = static_cast<double>(capacity * sizeof(FXRate::TimeRate)) / static_cast<double>(samples);
-        heapPerSample = static_cast<double>(heapAfter - heapBefore) / static_cast<double>(samples);
-        if (samples != cycles * kPairs)
-            state.SkipWithError("not one sample per cycle and pair");
+        const double pairs = static_cast<double>(rates.size());
+        samplesPerPair = static_cast<double>(samples) / pairs;
+        capacityPerPair = static_cast<double>(capacity * sizeof(FXRate::TimeRate)) / pairs;
+        heapPerPair = static_cast<double>(heapAfter - heapBefore) / pairs;
+        if (rates.size() != kPairs)
+            state.SkipWithError("not one record per pair");
     }
-    state.counters["samples"] = static_cast<double>(cycles * kPairs);
-    state.counters["capacity_B_per_sample"] = capacityPerSample;
-    state.counters["heap_B_per_sample"] = heapPerSample;
-    state.counters["floor_B_per_sample"] = static_cast<double>(sizeof(FXRate::TimeRate));
+    state.counters["samples_per_pair"] = samplesPerPair;
+    state.counters["history_KiB_per_pair"] = capacityPerPair / 1024;
+    state.counters["heap_KiB_per_pair"] = heapPerPair / 1024;
+    state.counters["bound_KiB"] =
+        static_cast<double>(MostHistorySamples(kRecordHistoryLimits) * sizeof(FXRate::TimeRate)) / 1024;
 }
-BENCHMARK(BM_MemoryPerSampleAfterALongRun)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_MemoryPerPairAfterAMonth)->Arg(30 * 8640)->Unit(benchmark::kMillisecond)->Iterations(1);
 }  // namespace
