@@ -22,20 +22,30 @@
 #include "base/Clock.h"
 #include "bench/app/GuiObjectCount.h"
 #include "http/SocketLibrary.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LocalFeed.h"
+#include "tests/support/ProcessWindow.h"
+#include "tests/support/SharedFile.h"
+#include "tests/support/WinePath.h"
 #include "update/UpdateRates.h"
 
 #include <psapi.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-const std::string FeedExe = NativePath(QB_FEED_EXE);
-const std::string TrivialExe = NativePath(QB_TRIVIAL_EXE);
-const std::string Folder = NativePath(QB_WORK_DIR);
+const std::string TrivialExe = WinePath(QB_TRIVIAL_EXE);
+const std::string Folder = WinePath(QB_WORK_DIR);
+
+// Milliseconds on a steady clock, for measuring.
+double NowMs()
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // Private memory may move this much after the histories are full (allocator
 // housekeeping); a leak of a few bytes a cycle goes well beyond it.
@@ -141,20 +151,6 @@ struct GuiCounts {
                     when, gdi, user, borrowedDcs, systemGdi, systemUser, madeInAll);
     }
 };
-
-// The feed in its own process on a free loopback port; empty URL if it
-// did not start.
-std::string StartFeed(ChildProcess& feed)
-{
-    std::string out = Folder + "\\feed.out";
-    if (!feed.Start("\"" + FeedExe + "\" --port 0", Folder, out) ||
-        !Await([&] { return ReadSharedFile(out).find("listening on") != std::string::npos; }, 30000))
-        return {};
-    std::string text = ReadSharedFile(out);
-    std::string port = text.substr(text.find(':', text.find("listening on")) + 1);
-    port = port.substr(0, port.find_first_not_of("0123456789"));
-    return "http://127.0.0.1:" + port + "/rate/neo/rate.asp";
-}
 
 // Whether every record's history has reached the most storage it takes.
 bool HistoriesFull(Quillbrae& widget)
@@ -342,14 +338,14 @@ int main(int argc, char** argv)
 
     SocketLibrary sockets;
     CreateDirectoryA(Folder.c_str(), nullptr);
-    ChildProcess feed;
-    const std::string url = StartFeed(feed);
-    if (url.empty()) {
+    LocalFeed feed({"--port", "0"}, Folder);
+    if (feed.WaitListening(std::chrono::seconds(30)) == 0) {
         std::fprintf(stderr, "the feed did not start\n");
         return 2;
     }
+    const std::string url = feed.Url();
     ChildProcess trivial;
-    if (!trivial.Start("\"" + TrivialExe + "\"", Folder, "") ||
+    if (!trivial.Start(TrivialExe, {}, Folder) ||
         !Await([&] { return FindProcessWindow(trivial.Id(), "TrivialFrame", true) != nullptr; }, 30000)) {
         std::fprintf(stderr, "the trivial window program did not start\n");
         return 2;
@@ -380,7 +376,7 @@ int main(int argc, char** argv)
                 url.c_str(), pairs,
                 UnixProcessCpuMs(TrivialExe) >= 0 ? "/proc" : "GetProcessTimes");
 
-    Soak soak(widget, url, trivial.Handle());
+    Soak soak(widget, url, static_cast<HANDLE>(trivial.NativeHandle()));
     if (cpuCycles > 0) {
         soak.MeasureCpu(cpuCycles, false);
         soak.MeasureCpu(cpuCycles, true);

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -151,10 +152,12 @@ public:
     }
     bool Start()
     {
-        if (!process.Start(exe, {}, folder))
+        // A program object runs one program: each start gets a new one.
+        process = std::make_unique<ChildProcess>();
+        if (!process->Start(exe, {}, folder))
             return false;
         return WaitUntil(
-            [&] { return (window = FindProcessWindow(process.Id(), names::kMainWindowClass, true)) != nullptr; }, 30s);
+            [&] { return (window = FindProcessWindow(process->Id(), names::kMainWindowClass, true)) != nullptr; }, 30s);
     }
     HWND RatePane() const { return FindWindowExA(window, nullptr, "BaseWindowPane", nullptr); }
     RECT RatePaneRect() const
@@ -166,11 +169,11 @@ public:
     bool Exit()
     {
         PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
-        return process.WaitExit(20s) && process.ExitCode() == 0;
+        return process->WaitExit(20s) && process->ExitCode() == 0;
     }
 
     std::string folder, exe, ini;
-    ChildProcess process;
+    std::unique_ptr<ChildProcess> process;
     HWND window = nullptr;
 };
 
@@ -237,7 +240,7 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     ASSERT_TRUE(speech.Start(folder));
 
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed.Url("/rate/neo/rate.asp"));
+    widget.Set("Quillbrae", "RateUrl", feed.Url(names::kDefaultRatePath));
     widget.Set("Quillbrae", "UpdateTimer", "10000");
     widget.Set("Quillbrae", "Pairs", " USDJPY, NZDUSD ,EURUSD");
     widget.Set("Alerts", "EURUSD", "above 1.0900; below 0.5; sideways 3");
@@ -410,7 +413,7 @@ TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
     ScriptedServer feed;
     feed.SetFallback(RateResponse("1.08580", "1.08590"));
     Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed.Url("/rate/neo/rate.asp"));
+    widget.Set("Quillbrae", "RateUrl", feed.Url(names::kDefaultRatePath));
 
     ASSERT_TRUE(widget.Start());
     RowFigures at96 = MeasureRows(widget);

@@ -691,9 +691,11 @@ TEST_F(WidgetSpeech, WithoutASpeechProgramTheSystemVoiceSpeaksOrTheTrayTipSaysWh
     server.Expect({ScriptedServer::Send(head)});
     server.Expect({ScriptedServer::Send(head)});
     server.Expect({ScriptedServer::Send(head + body)});
-    server.SetFallback({ScriptedServer::Send(head)});  // later cycles: the list stays as it is
+    server.SetFallback({ScriptedServer::Send(head + body)});  // later cycles: the list stays as it is
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
+    // Cycles a second apart: the test waits for several.
+    widget->updateInterval = 1000;
     ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
     SystemVoice& voice = widget->announcer.Voice();
     EXPECT_EQ(voice.SpeakCalls(), 0u) << "speech is off";
