@@ -1,4 +1,4 @@
-// A stand-in for the Voxlume speech program: a hidden top-level window of
+// A speech program for the widget to talk to: a hidden top-level window of
 // class "Voxlume" that takes the widget's speech requests, appends each one
 // as a UTF-8 line to a log file and says it through the system's voice where
 // there is one.
