@@ -17,6 +17,11 @@ inline constexpr int kIconResource = QB_ICON_RESOURCE;
 // The widget's top-level window class.
 inline constexpr const char* kMainWindowClass = "MainFrame";
 
+// The speech program: a top-level window of this class that takes one
+// WM_COPYDATA message per announcement, tagged (COPYDATASTRUCT.dwData) so.
+inline constexpr const char* kSpeechWindowClass = "Voxlume";
+inline constexpr unsigned long kSpeechRequestTag = 1;
+
 // Popup menu commands (WM_COMMAND ids) that scripts and tests send too.
 inline constexpr unsigned kUseSpeechCommand = 10;
 inline constexpr unsigned kExitCommand = 11;

@@ -28,11 +28,11 @@ std::wstring SpeechMessage(const std::string& text)
 bool SpeakText(const std::string& text)
 {
     std::wstring message = SpeechMessage(text);
-    HWND speaker = FindWindowA(speechWindowClass, nullptr);
+    HWND speaker = FindWindowA(names::kSpeechWindowClass, nullptr);
     if (speaker == nullptr)
         return false;
     COPYDATASTRUCT data{};
-    data.dwData = speechRequestKind;
+    data.dwData = names::kSpeechRequestTag;
     data.cbData = static_cast<DWORD>((message.size() + 1) * sizeof(wchar_t));  // with the terminator
     data.lpData = const_cast<wchar_t*>(message.c_str());
     DWORD_PTR answer = 0;

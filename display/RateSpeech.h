@@ -1,4 +1,5 @@
 #pragma once
+#include "base/Names.h"
 #include "rates/FXRate.h"
 
 #include <windows.h>
@@ -6,9 +7,8 @@
 #include <string>
 
 // The speech program is a separate process that owns a top-level window of
-// this class and takes one WM_COPYDATA message per announcement.
-constexpr const char* speechWindowClass = "Voxlume";
-constexpr ULONG_PTR speechRequestKind = 1;  // COPYDATASTRUCT.dwData
+// class names::kSpeechWindowClass and takes one WM_COPYDATA message per
+// announcement.
 // Longest wait for the speech program to take one message: a hung or busy
 // speaker must not hold up the update cycle for longer than this.
 constexpr UINT speechTimeoutMs = 2000;

@@ -4,12 +4,14 @@
 // The feed is scripted, so every price the widget sees is known. Starts the
 // speech stand-in (found by class name) and changes the desktop's DPI for a
 // moment, so it runs alone (RUN_SERIAL).
-#include "http/SocketLibrary.h"
 #include "base/Names.h"
+#include "http/SocketLibrary.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Picture.h"
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SharedFile.h"
+#include "tests/support/SpeechStandIn.h"
 #include "tests/support/Wait.h"
 #include "tests/support/WinePath.h"
 
@@ -29,8 +31,6 @@ namespace {
 const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
 const std::string SpeechExe = WinePath(QB_SPEECH_EXE);
 const std::string WorkRoot = WinePath(QB_WORK_DIR);
-
-constexpr COLORREF SelectionGrey = RGB(0xCC, 0xCC, 0xCC);
 
 std::string TestFolder()
 {
@@ -55,77 +55,6 @@ ScriptedServer::Script RateResponse(const std::string& eurusdBid, const std::str
     return {ScriptedServer::Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
                                  std::to_string(body.size()) + "\r\n\r\n" + body)};
 }
-
-class Speech {
-public:
-    bool Start(const std::string& folder)
-    {
-        log = folder + "\\voxlume.log";
-        DeleteFileA(log.c_str());
-        if (!process.Start(SpeechExe, {log}, folder))
-            return false;
-        return WaitUntil([&] { return FindProcessWindow(process.Id(), "Voxlume", false) != nullptr; }, 20s);
-    }
-    size_t Said(const std::string& line) const { return CountOf(ReadSharedFile(log), line + "\n"); }
-
-    ChildProcess process;
-    std::string log;
-};
-
-// A rectangle of the screen, copied once and read pixel by pixel.
-class ScreenArea {
-public:
-    explicit ScreenArea(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top)
-    {
-        HDC screen = GetDC(nullptr);
-        memory = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, width, height);
-        previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-    }
-    ~ScreenArea()
-    {
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-    }
-    ScreenArea(const ScreenArea&) = delete;
-    ScreenArea& operator=(const ScreenArea&) = delete;
-
-    COLORREF Pixel(int x, int y) const { return GetPixel(memory, x, y); }
-    // Dark pixels (text) in a band of rows.
-    int DarkIn(int left, int top, int right, int bottom) const
-    {
-        int dark = 0;
-        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
-            for (int x = std::max(left, 0); x < std::min(right, width); ++x) {
-                COLORREF c = Pixel(x, y);
-                if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 0x60)
-                    ++dark;
-            }
-        return dark;
-    }
-    // The first and last row of the selection bar in column x; {-1, -1} without one.
-    std::pair<int, int> BarRows(int x) const
-    {
-        int first = -1, last = -1;
-        for (int y = 0; y < height; ++y)
-            if (Pixel(x, y) == SelectionGrey) {
-                if (first < 0)
-                    first = y;
-                last = y;
-            }
-        return {first, last};
-    }
-
-    const int width, height;
-
-private:
-    HDC memory;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-};
 
 class Widget {
 public:
@@ -236,8 +165,8 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
         return std::count_if(requests.begin(), requests.end(),
                              [](const std::string& r) { return r.rfind("GET ", 0) == 0; });
     };
-    Speech speech;
-    ASSERT_TRUE(speech.Start(folder));
+    SpeechStandIn speech;
+    ASSERT_TRUE(speech.Start(SpeechExe, folder));
 
     Widget widget(folder);
     widget.Set("Quillbrae", "RateUrl", feed.Url(names::kDefaultRatePath));
@@ -259,7 +188,7 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
         EXPECT_GE(said, saidBy[n - 1]) << "download " << n << " asked for";
         EXPECT_LE(said, saidBy[n]) << "download " << n << " asked for";
     }
-    std::string log = ReadSharedFile(speech.log);
+    std::string log = speech.Log();
     EXPECT_EQ(CountOf(log, "GBPUSD"), 0u) << log;
     // The selected pair spoken each cycle is the first chosen one.
     EXPECT_GE(speech.Said("Speak 149.50 - 53"), 3u) << log;
@@ -277,16 +206,13 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
 
     RECT paneRect = widget.RatePaneRect();
+    const RECT rowsArea{paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60};
     ASSERT_TRUE(WaitUntil(
-        [&] {
-            ScreenArea rows({paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60});
-            return rows.BarRows(199).first == 0;
-        },
-        10s));
-    ScreenArea rows({paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60});
-    EXPECT_GT(rows.DarkIn(122, 4, 200, 18), 0) << "first row's code";
-    EXPECT_GT(rows.DarkIn(122, 20, 200, 34), 0) << "second row's code";
-    EXPECT_EQ(rows.DarkIn(0, 36, 200, 60), 0) << "no third row";
+        [&] { return Picture::OfScreen(rowsArea).Band(IsSelectionBar, 199, 200).first == 0; }, 10s));
+    Picture rows = Picture::OfScreen(rowsArea);
+    EXPECT_GT(rows.Count(IsDark, 4, 18, 122, 200), 0) << "first row's code";
+    EXPECT_GT(rows.Count(IsDark, 20, 34, 122, 200), 0) << "second row's code";
+    EXPECT_EQ(rows.Count(IsDark, 36, 60, 0, 200), 0) << "no third row";
 
     EXPECT_TRUE(widget.Exit());
     EXPECT_EQ(widget.Setting("Quillbrae", "Pairs"), "USDJPY,NZDUSD,EURUSD");
@@ -392,13 +318,14 @@ RowFigures MeasureRows(const Widget& widget)
     HWND pane = widget.RatePane();
     RECT r = widget.RatePaneRect();
     RECT area{r.left, r.top, r.left + 8, r.top + 120};
-    if (!WaitUntil([&] { return ScreenArea(area).BarRows(4).first == 0; }, 30s))
+    auto barRows = [&] { return Picture::OfScreen(area).Band(IsSelectionBar, 4, 5); };
+    if (!WaitUntil([&] { return barRows().first == 0; }, 30s))
         return figures;
-    std::pair<int, int> first = ScreenArea(area).BarRows(4);
+    std::pair<int, int> first = barRows();
     figures.barHeight = first.second - first.first + 1;
     SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
     std::pair<int, int> second{-1, -1};
-    if (WaitUntil([&] { return (second = ScreenArea(area).BarRows(4)).first > 0; }, 10s))
+    if (WaitUntil([&] { return (second = barRows()).first > 0; }, 10s))
         figures.pitch = second.first;
     figures.listWidth = r.right - r.left;
     RECT window{};

@@ -7,14 +7,15 @@
 #include "base/Names.h"
 #include "http/Socket.h"
 #include "http/SocketLibrary.h"
+#include "tests/app/ScriptedRates.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LocalFeed.h"
+#include "tests/support/Picture.h"
 #include "tests/support/ProcessWindow.h"
-#include "tests/app/Picture.h"
-#include "tests/app/ScriptedRates.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
 #include "tests/support/SharedFile.h"
+#include "tests/support/SpeechStandIn.h"
 #include "tests/support/Wait.h"
 #include "tests/support/WinePath.h"
 
@@ -64,22 +65,6 @@ std::unique_ptr<LocalFeed> StartFeed(const std::string& folder, uint16_t port)
                                             folder);
     return feed->WaitListening(20s) != 0 ? std::move(feed) : nullptr;
 }
-
-class Speech {
-public:
-    bool Start(const std::string& folder)
-    {
-        log = folder + "\\voxlume.log";
-        DeleteFileA(log.c_str());
-        if (!process.Start(QB_SPEECH_EXE, {log}, folder))
-            return false;
-        return WaitUntil([&] { return FindProcessWindow(process.Id(), "Voxlume", false) != nullptr; }, 20s);
-    }
-    std::string Log() const { return ReadSharedFile(log); }
-
-    ChildProcess process;
-    std::string log;
-};
 
 // One copy of the widget in a folder of its own, with its own settings file.
 class Widget {
@@ -186,8 +171,8 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     std::string folder = TestFolder();
     std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
     ASSERT_NE(feed, nullptr);
-    Speech speech;
-    ASSERT_TRUE(speech.Start(folder));
+    SpeechStandIn speech;
+    ASSERT_TRUE(speech.Start(QB_SPEECH_EXE, folder));
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
@@ -276,7 +261,7 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
 // thread and a COM apartment of its own. Closing must not wait for it.
 TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
 {
-    ASSERT_TRUE(WaitUntil([] { return FindWindowA("Voxlume", nullptr) == nullptr; }, 30s))
+    ASSERT_TRUE(WaitUntil([] { return FindWindowA(names::kSpeechWindowClass, nullptr) == nullptr; }, 30s))
         << "a speech window of another test stays open";
     std::string folder = TestFolder();
     std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
@@ -369,8 +354,8 @@ double MsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady
 TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
 {
     std::string folder = TestFolder();
-    Speech speech;
-    ASSERT_TRUE(speech.Start(folder));
+    SpeechStandIn speech;
+    ASSERT_TRUE(speech.Start(QB_SPEECH_EXE, folder));
     ScriptedServer server;
     ASSERT_TRUE(server.Listening());
     const std::string good = Answer("200 OK", RateList(20));

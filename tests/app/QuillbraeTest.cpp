@@ -8,15 +8,15 @@
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
-#include "update/UpdateRates.h"
-#include "tests/app/Picture.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
+#include "tests/support/Picture.h"
 #include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SettingsFile.h"
 #include "tests/support/TlsTestServer.h"
 #include "tests/tools/RunningFeed.h"
+#include "update/UpdateRates.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -683,7 +683,7 @@ class WidgetSpeech : public WidgetInProcess {};
 
 TEST_F(WidgetSpeech, WithoutASpeechProgramTheSystemVoiceSpeaksOrTheTrayTipSaysWhyNot)
 {
-    ASSERT_TRUE(PumpUntil([] { return FindWindowA("Voxlume", nullptr) == nullptr; }, 30s))
+    ASSERT_TRUE(PumpUntil([] { return FindWindowA(names::kSpeechWindowClass, nullptr) == nullptr; }, 30s))
         << "another speech window stays open";
     const std::string body = "EURUSD,1.08421,1.08452,-,1.0900,1.0800,+0.12x,1.0830,-,";
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";

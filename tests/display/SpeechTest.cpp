@@ -1,3 +1,4 @@
+#include "base/Names.h"
 #include "display/FXRatePane.h"
 #include "display/RateSpeech.h"
 #include "tests/display/DisplayTestSupport.h"
@@ -42,10 +43,10 @@ struct CaptureWindow {
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = CaptureProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "Voxlume";
+        windowClass.lpszClassName = names::kSpeechWindowClass;
         RegisterClassExA(&windowClass);
-        window = CreateWindowExA(0, "Voxlume", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, names::kSpeechWindowClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
         captured.clear();
     }
     ~CaptureWindow() { DestroyWindow(window); }
@@ -71,7 +72,7 @@ std::vector<std::string> ReadLines(const std::string& path)
 
 bool SpeakerRunning()
 {
-    return FindWindowA("Voxlume", nullptr) != nullptr;
+    return FindWindowA(names::kSpeechWindowClass, nullptr) != nullptr;
 }
 
 // The stand-in speech program, started for one test and ended after it.
@@ -82,7 +83,7 @@ public:
     {
         if (!process.Started())
             return;
-        if (HWND window = FindWindowA("Voxlume", nullptr))
+        if (HWND window = FindWindowA(names::kSpeechWindowClass, nullptr))
             PostMessageA(window, WM_CLOSE, 0, 0);
         if (!process.WaitExit(10s))
             process.Kill();
@@ -187,7 +188,7 @@ TEST_F(SpeechFixture, TheStandinLogsEachMessageItTakes)
     EXPECT_EQ(ReadLines(log), (std::vector<std::string>{"Speak 150.10/150.13", "Speak 1.0850/1.0852"}));
 
     // Anything but the one request is refused and leaves no line.
-    HWND window = FindWindowA("Voxlume", nullptr);
+    HWND window = FindWindowA(names::kSpeechWindowClass, nullptr);
     wchar_t wrong[] = L"Shout 1.0850";
     COPYDATASTRUCT data{1, sizeof wrong, wrong};
     DWORD_PTR answer = 1;

@@ -2,6 +2,7 @@
 // see the order of texts, a failure, a long text being said) and with the
 // real one (SAPI; under Wine 8 a stub that refuses to speak), and the road
 // an announcement takes with and without a speech program's window.
+#include "base/Names.h"
 #include "display/Announcer.h"
 #include "display/RateSpeech.h"
 #include "tests/support/Wait.h"
@@ -95,7 +96,7 @@ struct SystemVoiceFixture : ::testing::Test {
 
     void SetUp() override
     {
-        ASSERT_TRUE(WaitUntil([] { return FindWindowA(speechWindowClass, nullptr) == nullptr; }, 30s))
+        ASSERT_TRUE(WaitUntil([] { return FindWindowA(names::kSpeechWindowClass, nullptr) == nullptr; }, 30s))
             << "another speech window stays open";
     }
     void Watch(SystemVoice& voice)
@@ -261,12 +262,12 @@ TEST_F(SystemVoiceFixture, WithASpeechProgramTheSystemVoiceIsNotCalled)
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = ProgramProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = speechWindowClass;
+    windowClass.lpszClassName = names::kSpeechWindowClass;
     // Another test of this program may have registered the class with its own procedure.
-    UnregisterClassA(speechWindowClass, windowClass.hInstance);
+    UnregisterClassA(names::kSpeechWindowClass, windowClass.hInstance);
     ASSERT_NE(RegisterClassExA(&windowClass), 0);
-    HWND program = CreateWindowExA(0, speechWindowClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
-                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND program = CreateWindowExA(0, names::kSpeechWindowClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(program, nullptr);
     programMessages = 0;
 
@@ -275,7 +276,7 @@ TEST_F(SystemVoiceFixture, WithASpeechProgramTheSystemVoiceIsNotCalled)
     EXPECT_EQ(announcer.Announce("1.0851/1.0853"), Announcer::Route::SpeechProgram);
     EXPECT_EQ(programMessages.load(), 2);
     DestroyWindow(program);
-    UnregisterClassA(speechWindowClass, windowClass.hInstance);
+    UnregisterClassA(names::kSpeechWindowClass, windowClass.hInstance);
 
     // The program is gone: the next text goes to the system voice.
     EXPECT_EQ(announcer.Announce("1.0852/1.0854"), Announcer::Route::SystemVoice);

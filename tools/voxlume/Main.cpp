@@ -7,6 +7,7 @@
 //
 // LOGFILE defaults to voxlume.log beside the executable. --hang never answers
 // a request (for trying out a speech program that has stopped responding).
+#include "base/Names.h"
 #include "tools/voxlume/SpeechRequest.h"
 #include "tools/voxlume/Voice.h"
 
@@ -109,12 +110,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = StandinProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = "Voxlume";
+    windowClass.lpszClassName = names::kSpeechWindowClass;
     if (RegisterClassExA(&windowClass) == 0)
         return 1;
     // Top-level and never shown: the widget finds it by class name.
-    HWND window = CreateWindowExA(0, "Voxlume", "Voxlume", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExA(0, names::kSpeechWindowClass, "Voxlume", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return 1;
 

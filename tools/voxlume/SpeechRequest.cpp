@@ -1,12 +1,14 @@
 #include "tools/voxlume/SpeechRequest.h"
 
+#include "base/Names.h"
+
 #include <cwchar>
 #include <vector>
 
 std::optional<SpeechRequest> ReadSpeechRequest(const COPYDATASTRUCT& data)
 {
     static const std::wstring command = L"Speak";
-    if (data.dwData != speechRequestTag || data.lpData == nullptr)
+    if (data.dwData != names::kSpeechRequestTag || data.lpData == nullptr)
         return std::nullopt;
     if (data.cbData % sizeof(wchar_t) != 0 || data.cbData > largestSpeechRequest)
         return std::nullopt;

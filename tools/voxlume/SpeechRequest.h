@@ -4,10 +4,9 @@
 #include <optional>
 #include <string>
 
-// The one message the speech program takes: WM_COPYDATA with dwData 1 and a
-// UTF-16 text "Speak", optionally followed by a space and the words, whose
+// The one message the speech program takes: WM_COPYDATA tagged
+// names::kSpeechRequestTag and a UTF-16 text "Speak", optionally followed by a space and the words, whose
 // terminator lies within cbData. Anything else is refused.
-constexpr ULONG_PTR speechRequestTag = 1;
 constexpr DWORD largestSpeechRequest = 64 * 1024;  // bytes, terminator included
 
 struct SpeechRequest {

@@ -7,10 +7,12 @@
 
 // A window's pixels, read back: from the screen where the window is (the
 // widget is topmost, so what is there is what it painted), or as the window
-// paints itself into memory (WM_PRINTCLIENT), shown or not.
+// paints itself into memory (WM_PRINTCLIENT), shown or not. Windows only
+// (qb_test_windows).
 class Picture {
 public:
     static Picture OfScreen(HWND window);
+    static Picture OfScreen(const RECT& area); // screen coordinates
     static Picture Printed(HWND window);
 
     COLORREF At(int x, int y) const
@@ -19,14 +21,16 @@ public:
         return RGB((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF);
     }
 
-    // How many pixels between rows `top` and `bottom` (-1: the last) pass `test`.
+    // How many pixels between rows `top` and `bottom` and columns `left`
+    // and `right` (-1: the last) pass `test`.
     template <typename Test>
-    int Count(Test test, int top = 0, int bottom = -1) const
+    int Count(Test test, int top = 0, int bottom = -1, int left = 0, int right = -1) const
     {
         int found = 0;
-        int end = bottom < 0 || bottom > height ? height : bottom;
-        for (int y = top < 0 ? 0 : top; y < end; ++y)
-            for (int x = 0; x < width; ++x)
+        int endY = bottom < 0 || bottom > height ? height : bottom;
+        int endX = right < 0 || right > width ? width : right;
+        for (int y = top < 0 ? 0 : top; y < endY; ++y)
+            for (int x = left < 0 ? 0 : left; x < endX; ++x)
                 found += test(At(x, y)) ? 1 : 0;
         return found;
     }
@@ -60,3 +64,8 @@ inline bool IsRedOrBlue(COLORREF pixel) { return IsReddish(pixel) || IsBluish(pi
 // The grey of stale rows' text: no hue, neither dark nor light.
 bool IsGreyText(COLORREF pixel);
 inline bool IsSelectionBar(COLORREF pixel) { return pixel == RGB(0xCC, 0xCC, 0xCC); }
+// Text drawn in black or near it.
+inline bool IsDark(COLORREF pixel)
+{
+    return GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 3 * 0x60;
+}

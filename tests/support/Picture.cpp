@@ -1,4 +1,4 @@
-#include "tests/app/Picture.h"
+#include "tests/support/Picture.h"
 
 #include <cstdlib>
 
@@ -45,8 +45,14 @@ Picture Picture::OfScreen(HWND window)
     RECT r{};
     if (window == nullptr || !GetWindowRect(window, &r))
         return Picture();
-    return Capture(r.right - r.left, r.bottom - r.top, [&](HDC memory, HDC screen) {
-        BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+    return OfScreen(r);
+}
+
+Picture Picture::OfScreen(const RECT& area)
+{
+    int width = area.right - area.left, height = area.bottom - area.top;
+    return Capture(width, height, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     });
 }
 
