@@ -45,6 +45,11 @@ inline constexpr const char* kRateFormatKey = "RateFormat";
 inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
 inline constexpr const char* kPlacementSection = "Window";
+inline constexpr const char* kMainLeftKey = "MainLeft";
+inline constexpr const char* kMainTopKey = "MainTop";
+inline constexpr const char* kMainWidthKey = "MainWidth";
+inline constexpr const char* kMainHeightKey = "MainHeight";
+inline constexpr const char* kZoomedKey = "Zoomed";
 inline constexpr const char* kAlertsSection = "Alerts";
 
 }  // namespace names

@@ -181,10 +181,10 @@ void App::LoadPlacement()
     int dpiValue = WindowDpi(window);
     int defaultWidth = dpi::Scale(DefaultWidth, dpiValue);
     int defaultHeight = dpi::Scale(DefaultHeight, dpiValue);
-    int height = ReadSize("MainHeight", defaultHeight);
-    int width = ReadSize("MainWidth", defaultWidth);
-    int top = ReadCoordinate("MainTop", (screenHeight - defaultHeight) / 2);
-    int left = ReadCoordinate("MainLeft", (screenWidth - defaultWidth) / 2);
+    int height = ReadSize(names::kMainHeightKey, defaultHeight);
+    int width = ReadSize(names::kMainWidthKey, defaultWidth);
+    int top = ReadCoordinate(names::kMainTopKey, (screenHeight - defaultHeight) / 2);
+    int left = ReadCoordinate(names::kMainLeftKey, (screenWidth - defaultWidth) / 2);
 
     RECT rect{left, top, left + width, top + height};
     MONITORINFO monitor{};
@@ -226,12 +226,12 @@ void App::SavePlacement()
             OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
     }
 
-    WriteNumber("MainLeft", rect.left);
-    WriteNumber("MainTop", rect.top);
-    WriteNumber("MainWidth", rect.right - rect.left);
-    WriteNumber("MainHeight", rect.bottom - rect.top);
-    WritePrivateProfileStringA(PlacementSection, "Zoomed", placement.showCmd == SW_SHOWMAXIMIZED ? "1" : "0",
-                               SettingsFilePath().c_str());
+    WriteNumber(names::kMainLeftKey, rect.left);
+    WriteNumber(names::kMainTopKey, rect.top);
+    WriteNumber(names::kMainWidthKey, rect.right - rect.left);
+    WriteNumber(names::kMainHeightKey, rect.bottom - rect.top);
+    WritePrivateProfileStringA(PlacementSection, names::kZoomedKey,
+                               placement.showCmd == SW_SHOWMAXIMIZED ? "1" : "0", SettingsFilePath().c_str());
 }
 
 bool App::OnTrayNotify(LPARAM) { return true; }

@@ -161,7 +161,7 @@ int main(int argc, char** argv)
     // One update at start, the next after the idle minute.
     WriteSetting(ini, "Quillbrae", "UpdateTimer", std::to_string((idleSeconds + 30) * 1000).c_str());
     WriteSetting(ini, "Window", "MainLeft", "600");
-    WriteSetting(ini, "Window", "MainTop", "500");
+    WriteSetting(ini, names::kPlacementSection, names::kMainTopKey, "500");
 
     ChildProcess widget;
     double started = NowMs();

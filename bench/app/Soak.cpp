@@ -359,7 +359,7 @@ int main(int argc, char** argv)
     WritePrivateProfileStringA(names::kWidgetSection, names::kUpdateTimerKey,
                                std::to_string(Quillbrae::LongestUpdateInterval).c_str(), ini.c_str());
     WritePrivateProfileStringA(names::kPlacementSection, "MainLeft", "600", ini.c_str());
-    WritePrivateProfileStringA(names::kPlacementSection, "MainTop", "500", ini.c_str());
+    WritePrivateProfileStringA(names::kPlacementSection, names::kMainTopKey, "500", ini.c_str());
     Quillbrae widget;
     if (!widget.Create()) {
         std::fprintf(stderr, "the widget did not start\n");

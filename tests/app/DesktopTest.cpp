@@ -7,12 +7,15 @@
 #include "base/Names.h"
 #include "http/SocketLibrary.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClipboardText.h"
 #include "tests/support/Picture.h"
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SharedFile.h"
 #include "tests/support/SpeechStandIn.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WidgetProcess.h"
 #include "tests/support/WinePath.h"
 
 #include <gtest/gtest.h>
@@ -32,15 +35,6 @@ const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
 const std::string SpeechExe = WinePath(QB_SPEECH_EXE);
 const std::string WorkRoot = WinePath(QB_WORK_DIR);
 
-std::string TestFolder()
-{
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string folder = WorkRoot + "\\" + info->name();
-    CreateDirectoryA(WorkRoot.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
 // One pair's nine fields as the feed lays them out; bid and ask carry the
 // extra digit, so "1.09120" and "1.09150" show as "1.0912 - 15".
 std::string Group(const std::string& code, const std::string& bid, const std::string& ask)
@@ -56,70 +50,13 @@ ScriptedServer::Script RateResponse(const std::string& eurusdBid, const std::str
                                  std::to_string(body.size()) + "\r\n\r\n" + body)};
 }
 
-class Widget {
-public:
-    explicit Widget(std::string folderPath) : folder(std::move(folderPath))
+// The widget in the test's folder, put where no other window is.
+struct Widget : WidgetProcess {
+    explicit Widget(const std::string& testFolder) : WidgetProcess(WidgetExe, testFolder)
     {
-        exe = folder + "\\quillbrae.exe";
-        ini = folder + "\\quillbrae.ini";
-        DeleteFileA(ini.c_str());
-        CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
-        Set("Window", "MainLeft", "700");
-        Set("Window", "MainTop", "500");
-        Set("Window", "MainWidth", "540");
-        Set("Window", "MainHeight", "420");
+        Place(700, 500, 540, 420);
     }
-    void Set(const char* section, const char* key, const std::string& value)
-    {
-        WritePrivateProfileStringA(section, key, value.c_str(), ini.c_str());
-    }
-    std::string Setting(const char* section, const char* key) const
-    {
-        char text[512] = {};
-        GetPrivateProfileStringA(section, key, "<missing>", text, sizeof(text), ini.c_str());
-        return text;
-    }
-    bool Start()
-    {
-        // A program object runs one program: each start gets a new one.
-        process = std::make_unique<ChildProcess>();
-        if (!process->Start(exe, {}, folder))
-            return false;
-        return WaitUntil(
-            [&] { return (window = FindProcessWindow(process->Id(), names::kMainWindowClass, true)) != nullptr; }, 30s);
-    }
-    HWND RatePane() const { return FindWindowExA(window, nullptr, "BaseWindowPane", nullptr); }
-    RECT RatePaneRect() const
-    {
-        RECT r{};
-        GetWindowRect(RatePane(), &r);
-        return r;
-    }
-    bool Exit()
-    {
-        PostMessageA(window, WM_COMMAND, names::kExitCommand, 0);
-        return process->WaitExit(20s) && process->ExitCode() == 0;
-    }
-
-    std::string folder, exe, ini;
-    std::unique_ptr<ChildProcess> process;
-    HWND window = nullptr;
 };
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!OpenClipboard(nullptr))
-        return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
 
 // The value "Quillbrae" under the per-user Run key; "<none>" when absent.
 std::string RunValue()
@@ -150,7 +87,7 @@ protected:
 
 TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     // EURUSD against "above 1.0900", one list per download: below, across
     // (said), further up, back past the 0.1 % margin (re-armed), across
     // again (said), then it stays. The lists change between downloads: each
@@ -194,7 +131,7 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     EXPECT_GE(speech.Said("Speak 149.50 - 53"), 3u) << log;
 
     // The rows: USDJPY, EURUSD; no NZDUSD yet and no GBPUSD.
-    HWND pane = widget.RatePane();
+    HWND pane = widget.Pane();
     ASSERT_NE(pane, nullptr);
     SendMessageA(pane, WM_COPY, 0, 0);
     EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
@@ -205,7 +142,7 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     SendMessageA(pane, WM_COPY, 0, 0);
     EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
 
-    RECT paneRect = widget.RatePaneRect();
+    RECT paneRect = widget.PaneRect();
     const RECT rowsArea{paneRect.left, paneRect.top, paneRect.left + 200, paneRect.top + 60};
     ASSERT_TRUE(WaitUntil(
         [&] { return Picture::OfScreen(rowsArea).Band(IsSelectionBar, 199, 200).first == 0; }, 10s));
@@ -214,14 +151,14 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     EXPECT_GT(rows.Count(IsDark, 20, 34, 122, 200), 0) << "second row's code";
     EXPECT_EQ(rows.Count(IsDark, 36, 60, 0, 200), 0) << "no third row";
 
-    EXPECT_TRUE(widget.Exit());
+    EXPECT_TRUE(widget.ExitCleanly());
     EXPECT_EQ(widget.Setting("Quillbrae", "Pairs"), "USDJPY,NZDUSD,EURUSD");
 }
 
 TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
 {
     std::string before = RunValue();
-    Widget widget(TestFolder());
+    Widget widget(TestFolder(WorkRoot));
     widget.Set("Quillbrae", "RateUrl", "http://127.0.0.1:9/rate/neo/rate.asp");
     ASSERT_TRUE(widget.Start());
     std::string quoted = "\"" + widget.exe + "\"";
@@ -233,7 +170,7 @@ TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
     EXPECT_TRUE(WaitUntil([&] { return EqualsIgnoringCase(RunValue(), quoted); }, 10s)) << RunValue();
     PostMessageA(widget.window, WM_COMMAND, names::kStartWithWindowsCommand, 0);
     EXPECT_TRUE(WaitUntil([&] { return RunValue() == "<none>"; }, 10s)) << RunValue();
-    EXPECT_TRUE(widget.Exit());
+    EXPECT_TRUE(widget.ExitCleanly());
 
     if (before != "<none>") {  // as it was
         HKEY key = nullptr;
@@ -315,8 +252,8 @@ struct RowFigures {
 RowFigures MeasureRows(const Widget& widget)
 {
     RowFigures figures;
-    HWND pane = widget.RatePane();
-    RECT r = widget.RatePaneRect();
+    HWND pane = widget.Pane();
+    RECT r = widget.PaneRect();
     RECT area{r.left, r.top, r.left + 8, r.top + 120};
     auto barRows = [&] { return Picture::OfScreen(area).Band(IsSelectionBar, 4, 5); };
     if (!WaitUntil([&] { return barRows().first == 0; }, 30s))
@@ -336,7 +273,7 @@ RowFigures MeasureRows(const Widget& widget)
 
 TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     ScriptedServer feed;
     feed.SetFallback(RateResponse("1.08580", "1.08590"));
     Widget widget(folder);
@@ -344,7 +281,7 @@ TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
 
     ASSERT_TRUE(widget.Start());
     RowFigures at96 = MeasureRows(widget);
-    ASSERT_TRUE(widget.Exit());
+    ASSERT_TRUE(widget.ExitCleanly());
 
     RowFigures at144;
     {
@@ -352,7 +289,7 @@ TEST_F(Desktop, RowsAreHalfAsTallAgainAt144Dpi)
         ASSERT_TRUE(widget.Start());
         screen.Restore();  // the widget has read it; nothing else starts with it
         at144 = MeasureRows(widget);
-        ASSERT_TRUE(widget.Exit());
+        ASSERT_TRUE(widget.ExitCleanly());
     }
     std::printf("96 DPI: bar %d, pitch %d, list %d; 144 DPI: bar %d, pitch %d, list %d\n", at96.barHeight,
                 at96.pitch, at96.listWidth, at144.barHeight, at144.pitch, at144.listWidth);

@@ -16,7 +16,9 @@
 #include "tests/support/SettingsFile.h"
 #include "tests/support/SharedFile.h"
 #include "tests/support/SpeechStandIn.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/Wait.h"
+#include "tests/support/WidgetProcess.h"
 #include "tests/support/WinePath.h"
 
 #include <gtest/gtest.h>
@@ -43,15 +45,6 @@ constexpr int WidgetTop = 600;
 constexpr int WidgetWidth = 520;
 constexpr int WidgetHeight = 300;
 
-std::string TestFolder()
-{
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string folder = WorkRoot + "\\" + info->name();
-    CreateDirectoryA(WorkRoot.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
 uint16_t FreePort()
 {
     Socket probe = Socket::Listen("127.0.0.1", 0);
@@ -66,68 +59,14 @@ std::unique_ptr<LocalFeed> StartFeed(const std::string& folder, uint16_t port)
     return feed->WaitListening(20s) != 0 ? std::move(feed) : nullptr;
 }
 
-// One copy of the widget in a folder of its own, with its own settings file.
-class Widget {
-public:
-    explicit Widget(std::string folderPath) : folder(std::move(folderPath))
+// The widget in the test's folder, put away from the middle of the screen,
+// where the other test programs put their windows, so the pixels read back
+// are the widget's own.
+struct Widget : WidgetProcess {
+    explicit Widget(const std::string& testFolder) : WidgetProcess(WidgetExe, testFolder)
     {
-        exe = folder + "\\quillbrae.exe";
-        ini = folder + "\\quillbrae.ini";
-        CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
+        Place(WidgetLeft, WidgetTop, WidgetWidth, WidgetHeight);
     }
-    void Set(const char* section, const char* key, const std::string& value)
-    {
-        WriteSetting(ini, section, key, value.c_str());
-    }
-    std::string Setting(const char* section, const char* key) const { return ReadSetting(ini, section, key); }
-    void PlaceAwayFromOthers()
-    {
-        Set("Window", "MainLeft", std::to_string(WidgetLeft));
-        Set("Window", "MainTop", std::to_string(WidgetTop));
-        Set("Window", "MainWidth", std::to_string(WidgetWidth));
-        Set("Window", "MainHeight", std::to_string(WidgetHeight));
-    }
-    bool Start()
-    {
-        process = std::make_unique<ChildProcess>();
-        if (!process->Start(exe, {}, folder))
-            return false;
-        return WaitUntil(
-            [&] { return (window = FindProcessWindow(process->Id(), names::kMainWindowClass, true)) != nullptr; },
-            30s);
-    }
-    // Each download reports its length on the widget's standard output.
-    size_t Downloads() const { return CountOf(process->Output(), "ContentLen:"); }
-    HWND Pane(const char* className) const { return FindWindowExA(window, nullptr, className, nullptr); }
-    void Command(unsigned id) const { PostMessageA(window, WM_COMMAND, id, 0); }
-
-    // Posts "&Exit" and returns the milliseconds until the process is gone.
-    double Exit()
-    {
-        uint32_t start = ClockMilliseconds();
-        Command(names::kExitCommand);
-        if (!process->WaitExit(20s))
-            return 1e9;
-        return ElapsedSince(start);
-    }
-
-    // Whether the rate pane shows its selection bar, which it draws only
-    // once the list holds records. Read from the screen: the widget is
-    // topmost, so what is there is what it painted.
-    bool ShowsRates() const
-    {
-        Picture picture = Picture::OfScreen(Pane("BaseWindowPane"));
-        int width = std::min(picture.width, 200);
-        int grey = 0;
-        for (int y = 0; y < std::min(picture.height, 40); ++y)
-            for (int x = 0; x < width; ++x)
-                grey += IsSelectionBar(picture.At(x, y)) ? 1 : 0;
-        return grey > width * 4;  // a bar, not a stray pixel
-    }
-
-    std::string folder, exe, ini;
-    std::unique_ptr<ChildProcess> process;  // one for each start
-    HWND window = nullptr;
 };
 
 std::string WindowText(HWND window)
@@ -168,7 +107,7 @@ protected:
 
 TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
     ASSERT_NE(feed, nullptr);
     SpeechStandIn speech;
@@ -179,7 +118,6 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     Widget widget(folder);
     widget.Set("Quillbrae", "RateUrl", feed->Url());
     widget.Set("Quillbrae", "UpdateTimer", "10000");
-    widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
 
     // A captionless, topmost tool window.
@@ -263,7 +201,7 @@ TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
 {
     ASSERT_TRUE(WaitUntil([] { return FindWindowA(names::kSpeechWindowClass, nullptr) == nullptr; }, 30s))
         << "a speech window of another test stays open";
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     std::unique_ptr<LocalFeed> feed = StartFeed(folder, 0);
     ASSERT_NE(feed, nullptr);
     double trivialMs = TrivialExitMs(folder);
@@ -272,7 +210,6 @@ TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
     Widget widget(folder);
     widget.Set("Quillbrae", "RateUrl", feed->Url());
     widget.Set("Quillbrae", "UpdateTimer", "10000");
-    widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.ShowsRates(); }, 30s));
 
@@ -291,13 +228,12 @@ TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
 
 TEST_F(EndToEnd, FeedThatComesUpLateFillsTheListAtTheNextCycle)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     uint16_t port = FreePort();
     ASSERT_NE(port, 0);
     Widget widget(folder);
     widget.Set("Quillbrae", "RateUrl", LoopbackUrl(port));
     widget.Set("Quillbrae", "UpdateTimer", "10000");
-    widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= 1; }, 30s)) << "the first cycle ran and failed";
     EXPECT_FALSE(widget.ShowsRates());
@@ -314,7 +250,7 @@ TEST_F(EndToEnd, FeedThatComesUpLateFillsTheListAtTheNextCycle)
 
 TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
@@ -326,7 +262,6 @@ TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
                    ScriptedServer::Hold()});
     Widget widget(folder);
     widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
-    widget.PlaceAwayFromOthers();
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(server.WaitForRequests(3, 30s));
     EXPECT_EQ(server.Requests().at(2).rfind(std::string("GET ") + names::kDefaultRatePath + " HTTP/1.1\r\n", 0), 0u);
@@ -353,7 +288,7 @@ double MsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady
 // whole list of 20 pairs is walked with the Down key.
 TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
 {
-    std::string folder = TestFolder();
+    std::string folder = TestFolder(WorkRoot);
     SpeechStandIn speech;
     ASSERT_TRUE(speech.Start(QB_SPEECH_EXE, folder));
     ScriptedServer server;
@@ -361,10 +296,9 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     const std::string good = Answer("200 OK", RateList(20));
     server.SetFallback({ScriptedServer::Send(good)});
 
-    Widget widget(folder);
+    Widget widget(folder); // 300 pixels high
     widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
     widget.Set("Quillbrae", "UpdateTimer", "10000");
-    widget.PlaceAwayFromOthers();  // 300 pixels high
     ASSERT_TRUE(widget.Start());
     HWND pane = widget.Pane("BaseWindowPane");
     ASSERT_NE(pane, nullptr);

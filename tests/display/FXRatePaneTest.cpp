@@ -1,5 +1,6 @@
 #include "display/FXRatePane.h"
 #include "tests/display/DisplayTestSupport.h"
+#include "tests/support/ClipboardText.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,6 @@
 namespace {
 
 constexpr COLORREF selectionGrey = 0xCCCCCC;
-
-std::string ClipboardText()
-{
-    std::string text;
-    if (!OpenClipboard(nullptr))
-        return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-            text = bytes;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
 
 void PutMarkerOnClipboard()
 {
