@@ -11,6 +11,7 @@
 //   measure_widget.exe [IDLE_SECONDS]   (default 60)
 #include "app/Quillbrae.h"
 #include "base/Names.h"
+#include "bench/app/ProcessFigures.h"
 #include "http/SocketLibrary.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LocalFeed.h"
@@ -18,8 +19,6 @@
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/SettingsFile.h"
 #include "tests/support/WinePath.h"
-
-#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -31,6 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string WidgetExe = WinePath(QB_WIDGET_EXE);
+const std::string TrivialExe = WinePath(QB_TRIVIAL_EXE);
 const std::string Folder = WinePath(QB_WORK_DIR);
 
 // Milliseconds on a steady clock, for measuring.
@@ -44,30 +44,6 @@ double NowMs()
 void Pause(std::chrono::milliseconds length)
 {
     PumpUntil([] { return false; }, length);
-}
-
-double ProcessCpuMs(HANDLE process)
-{
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
-        return -1;
-    auto ms = [](FILETIME t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-               10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
-// Private bytes; Wine leaves PrivateUsage at zero but keeps the page-file
-// count, which is the same figure (committed private memory).
-double PrivateMiB(HANDLE process)
-{
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters)))
-        return -1;
-    SIZE_T bytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
-    return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
 bool ScreenShowsSelection(HWND pane)
@@ -84,7 +60,7 @@ bool ScreenShowsSelection(HWND pane)
 double TrivialExitMs()
 {
     ChildProcess trivial;
-    if (!trivial.Start(QB_TRIVIAL_EXE, {}, Folder))
+    if (!trivial.Start(TrivialExe, {}, Folder))
         return -1;
     HWND window = nullptr;
     if (!PumpUntil([&] { return (window = FindProcessWindow(trivial.Id(), "TrivialFrame", true)) != nullptr; }, 30s))
@@ -100,7 +76,7 @@ void MeasureInProcessCycles(const std::string& url)
     // The application object here, its pause between updates taken out:
     // 1,000 cycles against the feed in a few seconds instead of hours.
     std::string ini = SettingsFilePath();
-    WriteSetting(ini, "Quillbrae", "RateUrl", url.c_str());
+    WriteSetting(ini, names::kWidgetSection, names::kRateUrlKey, url.c_str());
     Quillbrae widget;
     widget.Create();
 
@@ -117,7 +93,7 @@ void MeasureInProcessCycles(const std::string& url)
     std::printf("idle worker thread: %.1f ms of processor time in %.1f s\n", workerMs, (NowMs() - idleStart) / 1000.0);
 
     widget.updateInterval = 0;
-    double before = PrivateMiB(GetCurrentProcess());
+    double before = PrivateKiB(GetCurrentProcess()) / 1024.0;
     double start = NowMs();
     size_t samples = 0;
     PumpUntil(
@@ -128,7 +104,7 @@ void MeasureInProcessCycles(const std::string& url)
         },
         600s);
     double ms = NowMs() - start;
-    double after = PrivateMiB(GetCurrentProcess());
+    double after = PrivateKiB(GetCurrentProcess()) / 1024.0;
     size_t pairs = widget.ratePane.rates.Lock()->size();
     std::printf("in-process: %zu cycles of %zu pairs in %.1f s (%.2f ms a cycle); private memory %.2f MiB after the "
                 "first cycle, %.2f MiB after %zu cycles\n",
@@ -157,10 +133,11 @@ int main(int argc, char** argv)
     std::string ini = Folder + "\\quillbrae.ini";
     CopyFileA(WidgetExe.c_str(), exe.c_str(), FALSE);
     DeleteFileA(ini.c_str());
-    WriteSetting(ini, "Quillbrae", "RateUrl", url.c_str());
+    WriteSetting(ini, names::kWidgetSection, names::kRateUrlKey, url.c_str());
     // One update at start, the next after the idle minute.
-    WriteSetting(ini, "Quillbrae", "UpdateTimer", std::to_string((idleSeconds + 30) * 1000).c_str());
-    WriteSetting(ini, "Window", "MainLeft", "600");
+    WriteSetting(ini, names::kWidgetSection, names::kUpdateTimerKey,
+                 std::to_string((idleSeconds + 30) * 1000).c_str());
+    WriteSetting(ini, names::kPlacementSection, names::kMainLeftKey, "600");
     WriteSetting(ini, names::kPlacementSection, names::kMainTopKey, "500");
 
     ChildProcess widget;
@@ -177,22 +154,24 @@ int main(int argc, char** argv)
     double firstRates = NowMs() - started;
     std::printf("start: window shown after %.0f ms, first rates painted after %.0f ms%s\n", shown, firstRates,
                 painted ? "" : " (NOT SEEN)");
-    std::printf("private memory after start: %.2f MiB\n", PrivateMiB(widget.NativeHandle()));
+    std::printf("private memory after start: %.2f MiB\n", PrivateKiB(widget.NativeHandle()) / 1024.0);
 
     // A trivial window program idles beside it: what Wine itself costs.
     ChildProcess idler;
-    idler.Start(QB_TRIVIAL_EXE, {}, Folder);
+    idler.Start(TrivialExe, {}, Folder);
     PumpUntil([&] { return FindProcessWindow(idler.Id(), "TrivialFrame", true) != nullptr; }, 30s);
-    double cpuBefore = ProcessCpuMs(widget.NativeHandle());
-    double idlerBefore = ProcessCpuMs(idler.NativeHandle());
+    double cpuBefore = ProcessCpuMs(widget.NativeHandle(), exe);
+    double idlerBefore = ProcessCpuMs(idler.NativeHandle(), TrivialExe);
     double wallBefore = NowMs();
     Pause(std::chrono::seconds(idleSeconds));
-    double cpu = ProcessCpuMs(widget.NativeHandle()) - cpuBefore;
-    double idlerCpu = ProcessCpuMs(idler.NativeHandle()) - idlerBefore;
+    double cpu = ProcessCpuMs(widget.NativeHandle(), exe) - cpuBefore;
+    double idlerCpu = ProcessCpuMs(idler.NativeHandle(), TrivialExe) - idlerBefore;
     double wall = NowMs() - wallBefore;
-    std::printf("idle: widget %.0f ms of processor time in %.1f s (%.4f %% of a core); trivial window program "
-                "%.0f ms (%.4f %%)\n",
-                cpu, wall / 1000.0, 100.0 * cpu / wall, idlerCpu, 100.0 * idlerCpu / wall);
+    std::printf(
+        "idle: widget %.0f ms of processor time in %.1f s (%.4f %% of a core); trivial window program "
+        "%.0f ms (%.4f %%); read from %s\n",
+        cpu, wall / 1000.0, 100.0 * cpu / wall, idlerCpu, 100.0 * idlerCpu / wall,
+        UnixProcessCpuMs(exe) >= 0 && UnixProcessCpuMs(TrivialExe) >= 0 ? "/proc" : "GetProcessTimes");
     idler.Kill();
 
     double trivial = TrivialExitMs();

@@ -21,15 +21,13 @@
 #include "app/Quillbrae.h"
 #include "base/Clock.h"
 #include "bench/app/GuiObjectCount.h"
+#include "bench/app/ProcessFigures.h"
 #include "http/SocketLibrary.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LocalFeed.h"
 #include "tests/support/ProcessWindow.h"
-#include "tests/support/SharedFile.h"
 #include "tests/support/WinePath.h"
 #include "update/UpdateRates.h"
-
-#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -67,65 +65,6 @@ bool Await(Condition done, double limitMs)
         }
     }
     return true;
-}
-
-// Processor time of a process from Linux's /proc, through Wine's Z: drive:
-// Wine's GetProcessTimes gives the caller's own times whatever process it
-// is asked about. The process is found by a part of its command line; -1
-// when there is no such process (not under Wine).
-double UnixProcessCpuMs(const std::string& commandPart)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return -1;
-    double found = -1;
-    do {
-        const std::string pid = entry.cFileName;
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::string command = ReadSharedFile("Z:\\proc\\" + pid + "\\cmdline");
-        if (command.find(commandPart) == std::string::npos)
-            continue;
-        // Fields 14 and 15 (utime, stime) after the parenthesised name.
-        const std::string stat = ReadSharedFile("Z:\\proc\\" + pid + "\\stat");
-        const std::size_t close = stat.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        unsigned long long utime = 0, stime = 0;
-        if (std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                        &stime) == 2) {
-            found = static_cast<double>(utime + stime) * 10.0;  // USER_HZ is 100
-            break;
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return found;
-}
-
-double CpuMs(HANDLE process)
-{
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
-        return -1;
-    auto ms = [](FILETIME t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-               10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
-// Committed private memory; Wine leaves PrivateUsage at zero but keeps the
-// page-file count, which is the same figure.
-double PrivateKiB()
-{
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof(counters)))
-        return -1;
-    SIZE_T bytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
-    return static_cast<double>(bytes) / 1024.0;
 }
 
 struct GuiCounts {
@@ -169,15 +108,6 @@ std::size_t FirstHistorySize(Quillbrae& widget)
 {
     auto records = widget.ratePane.rates.Lock();
     return records->empty() ? 0 : records->front().history.size();
-}
-
-// The trivial program's processor time: from /proc under Wine, from the
-// system elsewhere.
-double TrivialCpuMs(HANDLE trivial)
-{
-    // The whole path: other programs may run a trivial window of their own.
-    const double fromProc = UnixProcessCpuMs(TrivialExe);
-    return fromProc >= 0 ? fromProc : CpuMs(trivial);
 }
 
 // Gives every record `days` of samples, 10 s apart on a simulated clock,
@@ -237,13 +167,13 @@ public:
     // over the same time.
     void MeasureCpu(int cycles, bool paint)
     {
-        const double ownBefore = CpuMs(GetCurrentProcess());
-        const double trivialBefore = TrivialCpuMs(trivial);
+        const double ownBefore = ProcessCpuMs(GetCurrentProcess(), "");
+        const double trivialBefore = ProcessCpuMs(trivial, TrivialExe);
         const double wallBefore = NowMs();
         for (int i = 0; i < cycles; ++i)
             Cycle(paint);
-        const double own = CpuMs(GetCurrentProcess()) - ownBefore;
-        const double other = TrivialCpuMs(trivial) - trivialBefore;
+        const double own = ProcessCpuMs(GetCurrentProcess(), "") - ownBefore;
+        const double other = ProcessCpuMs(trivial, TrivialExe) - trivialBefore;
         const double wall = NowMs() - wallBefore;
         std::printf("cpu: %d cycles %s in %.1f s: %.2f ms of processor time a cycle (%.2f ms wall); "
                     "a trivial window program over the same time: %.3f ms a cycle (%.0f ms in all)\n",
@@ -256,8 +186,8 @@ public:
     bool Run(int cycles, double minutes)
     {
         const double wallStart = NowMs();
-        const double cpuStart = CpuMs(GetCurrentProcess());
-        const double trivialStart = TrivialCpuMs(trivial);
+        const double cpuStart = ProcessCpuMs(GetCurrentProcess(), "");
+        const double trivialStart = ProcessCpuMs(trivial, TrivialExe);
         GuiCounts early{};
         double fullKiB = -1, largestAfterFullKiB = -1;
         int fullAt = 0;
@@ -274,25 +204,26 @@ public:
                 early = GuiCounts::Now();
             if (fullAt == 0 && i % 100 == 0 && HistoriesFull(widget)) {
                 fullAt = i;
-                fullKiB = PrivateKiB();
+                fullKiB = PrivateKiB(GetCurrentProcess());
                 largestAfterFullKiB = fullKiB;
                 std::printf("  histories full after %d cycles: private memory %.0f KiB\n", i, fullKiB);
             }
             if (fullAt != 0 && i % 500 == 0) {
-                const double now = PrivateKiB();
+                const double now = PrivateKiB(GetCurrentProcess());
                 largestAfterFullKiB = now > largestAfterFullKiB ? now : largestAfterFullKiB;
             }
             if (i % (i < 10000 ? 1000 : 10000) == 0 || i == cycles || i == 100) {
-                std::printf("  %8d %8.1f %12.0f %6zu %6zu %9zu\n", i, (NowMs() - wallStart) / 1000.0, PrivateKiB(),
-                            gui_objects::Gdi(), gui_objects::User(), FirstHistorySize(widget));
+                std::printf("  %8d %8.1f %12.0f %6zu %6zu %9zu\n", i, (NowMs() - wallStart) / 1000.0,
+                            PrivateKiB(GetCurrentProcess()), gui_objects::Gdi(), gui_objects::User(),
+                            FirstHistorySize(widget));
                 std::fflush(stdout);
             }
         }
         const GuiCounts end = GuiCounts::Now();
-        const double endKiB = PrivateKiB();
+        const double endKiB = PrivateKiB(GetCurrentProcess());
         const double wall = NowMs() - wallStart;
-        const double cpu = CpuMs(GetCurrentProcess()) - cpuStart;
-        const double other = TrivialCpuMs(trivial) - trivialStart;
+        const double cpu = ProcessCpuMs(GetCurrentProcess(), "") - cpuStart;
+        const double other = ProcessCpuMs(trivial, TrivialExe) - trivialStart;
 
         std::printf("soak: %d cycles in %.0f s (%.2f ms a cycle); processor time %.2f ms a cycle, "
                     "a trivial window program %.3f ms a cycle over the same time\n",
@@ -387,7 +318,7 @@ int main(int argc, char** argv)
         FillHistories(widget, 30);
         std::printf("30 days of samples given to every record on a simulated clock in %.1f s; private memory "
                     "%.0f KiB\n",
-                    (NowMs() - fillStart) / 1000.0, PrivateKiB());
+                    (NowMs() - fillStart) / 1000.0, PrivateKiB(GetCurrentProcess()));
         passed = soak.Run(cycles, minutes);
     }
 
