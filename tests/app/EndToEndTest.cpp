@@ -293,7 +293,7 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     ASSERT_TRUE(speech.Start(QB_SPEECH_EXE, folder));
     ScriptedServer server;
     ASSERT_TRUE(server.Listening());
-    const std::string good = Answer("200 OK", RateList(20));
+    const std::string good = ScriptedServer::Answer("200 OK", RateList(20));
     server.SetFallback({ScriptedServer::Send(good)});
 
     Widget widget(folder); // 300 pixels high
@@ -314,14 +314,15 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
 
     // "&Update now" asks at once; a 503 is named.
-    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     size_t before = server.Requests().size();
     PostMessageA(widget.window, WM_COMMAND, names::kUpdateNowCommand, 0);
     EXPECT_TRUE(server.WaitForRequests(before + 1, 2s)) << "a request within two seconds";
     ASSERT_TRUE(WaitUntil([&] { return text() == since + "HTTP 503"; }, 15s)) << text();
 
     // A 429 asking for 25 s holds the next request back that long.
-    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 25\r\n"))});
+    server.SetFallback(
+        {ScriptedServer::Send(ScriptedServer::Answer("429 Too Many Requests", "", "Retry-After: 25\r\n"))});
     before = server.Requests().size();
     PostMessageA(widget.window, WM_COMMAND, names::kUpdateNowCommand, 0);
     ASSERT_TRUE(server.WaitForRequests(before + 3, 5s));

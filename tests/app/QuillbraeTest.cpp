@@ -213,7 +213,7 @@ TEST_F(WidgetInProcess, PanesSplitTheClientAreaAtTwoHundredPixels)
 TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
 {
     ScriptedServer server;
-    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(3)))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(3)))});
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     auto text = [&] { return WindowText(widget->window); };
@@ -226,7 +226,7 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     // its 63 characters, says the same.
     const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
     widget->updateInterval = 300;
-    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", "busy"))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil([&] { return text() == since + "HTTP 503"; }, 10s)) << text();
     EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
@@ -251,7 +251,7 @@ TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
 TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
 {
     ScriptedServer server;
-    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", ""))});
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
@@ -283,7 +283,8 @@ TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
 TEST_F(WidgetInProcess, RetryAfterHoldsTheNextAttemptBack)
 {
     ScriptedServer server;
-    server.SetFallback({ScriptedServer::Send(Answer("429 Too Many Requests", "", "Retry-After: 2\r\n"))});
+    server.SetFallback(
+        {ScriptedServer::Send(ScriptedServer::Answer("429 Too Many Requests", "", "Retry-After: 2\r\n"))});
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     ASSERT_TRUE(PumpUntil([&] { return !WindowText(widget->window).empty(); }, 15s));
@@ -300,7 +301,7 @@ TEST_F(WidgetInProcess, RetryAfterHoldsTheNextAttemptBack)
 TEST_F(WidgetInProcess, UpdateNowFetchesWithinTwoSeconds)
 {
     ScriptedServer server;
-    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(2)))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(2)))});
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     ASSERT_TRUE(server.WaitForRequests(3, std::chrono::seconds(10)));
@@ -313,7 +314,7 @@ TEST_F(WidgetInProcess, UpdateNowFetchesWithinTwoSeconds)
 TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRecovery)
 {
     ScriptedServer server;
-    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(6)))});
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
@@ -332,11 +333,11 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     };
     ASSERT_TRUE(PumpUntil(fresh, 10s));
 
-    server.SetFallback({ScriptedServer::Send(Answer("503 Service Unavailable", ""))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", ""))});
     ASSERT_TRUE(PumpUntil(stale, 10s)) << WindowText(widget->window);
     EXPECT_TRUE(EndsWith(WindowText(widget->window), ": HTTP 503"));
 
-    server.SetFallback({ScriptedServer::Send(Answer("200 OK", RateList(6)))});
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(6)))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil(fresh, 10s)) << WindowText(widget->window);
     EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - updated"));

@@ -1,5 +1,5 @@
 #pragma once
-// Answers for the scripted server that stands in for the rate page.
+// Rate lists for the scripted server that stands in for the rate page.
 #include <cstdio>
 #include <string>
 
@@ -16,12 +16,4 @@ inline std::string RateList(int pairs)
         list += group;
     }
     return list;
-}
-
-// A whole answer: "200 OK" and the like, the body, extra header lines
-// ("Retry-After: 25\r\n").
-inline std::string Answer(const std::string& statusLine, const std::string& body, const std::string& headers = "")
-{
-    return "HTTP/1.1 " + statusLine + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + headers +
-           "Connection: close\r\n\r\n" + body;
 }

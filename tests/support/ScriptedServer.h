@@ -46,6 +46,14 @@ public:
     static Step Reset() { return Step{Step::Kind::Reset, std::string(), 0}; }
     // `bytes` in pieces of `piece` bytes with `pauseMs` between them.
     static Script Dribble(const std::string& bytes, size_t piece, uint32_t pauseMs);
+    // A whole answer that closes the connection: `statusLine` ("200 OK"),
+    // the body's length, `headers` ("Retry-After: 25\r\n"), `body`.
+    static std::string Answer(const std::string& statusLine, const std::string& body,
+                              const std::string& headers = "")
+    {
+        return "HTTP/1.1 " + statusLine + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+               headers + "Connection: close\r\n\r\n" + body;
+    }
 
     ScriptedServer();
     ~ScriptedServer();

@@ -31,8 +31,7 @@ std::string RateList(const std::vector<std::pair<std::string, std::string>>& pai
 
 std::string Response(int status, const std::string& body)
 {
-    return "HTTP/1.1 " + std::to_string(status) + " Whatever\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    return ScriptedServer::Answer(std::to_string(status) + " Whatever", body);
 }
 
 // One cycle's worth of scripts: the two redirect probes find no redirect,
