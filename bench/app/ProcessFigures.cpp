@@ -28,7 +28,7 @@ double UnixProcessCpuMs(const std::string& commandPart)
         unsigned long long utime = 0, stime = 0;
         if (std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
                         &utime, &stime) == 2) {
-            found = static_cast<double>(utime + stime) * 10.0; // USER_HZ is 100
+            found = static_cast<double>(utime + stime) * 10.0;  // USER_HZ is 100
             break;
         }
     } while (FindNextFileA(search, &entry));

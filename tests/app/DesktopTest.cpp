@@ -147,9 +147,9 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     ASSERT_TRUE(WaitUntil(
         [&] { return Picture::OfScreen(rowsArea).Band(IsSelectionBar, 199, 200).first == 0; }, 10s));
     Picture rows = Picture::OfScreen(rowsArea);
-    EXPECT_GT(rows.Count(IsDark, 4, 18, 122, 200), 0) << "first row's code";
-    EXPECT_GT(rows.Count(IsDark, 20, 34, 122, 200), 0) << "second row's code";
-    EXPECT_EQ(rows.Count(IsDark, 36, 60, 0, 200), 0) << "no third row";
+    EXPECT_GT(rows.Count(IsNearBlack, 4, 18, 122, 200), 0) << "first row's code";
+    EXPECT_GT(rows.Count(IsNearBlack, 20, 34, 122, 200), 0) << "second row's code";
+    EXPECT_EQ(rows.Count(IsNearBlack, 36, 60, 0, 200), 0) << "no third row";
 
     EXPECT_TRUE(widget.ExitCleanly());
     EXPECT_EQ(widget.Setting("Quillbrae", "Pairs"), "USDJPY,NZDUSD,EURUSD");

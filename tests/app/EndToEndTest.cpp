@@ -296,7 +296,7 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     const std::string good = ScriptedServer::Answer("200 OK", RateList(20));
     server.SetFallback({ScriptedServer::Send(good)});
 
-    Widget widget(folder); // 300 pixels high
+    Widget widget(folder);  // 300 pixels high
     widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
     widget.Set("Quillbrae", "UpdateTimer", "10000");
     ASSERT_TRUE(widget.Start());

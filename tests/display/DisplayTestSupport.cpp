@@ -28,18 +28,6 @@ Canvas::~Canvas()
     DeleteDC(dc);
 }
 
-bool IsReddish(COLORREF pixel)
-{
-    int r = GetRValue(pixel), g = GetGValue(pixel), b = GetBValue(pixel);
-    return r > g + 60 && r > b + 60;
-}
-
-bool IsBluish(COLORREF pixel)
-{
-    int r = GetRValue(pixel), g = GetGValue(pixel), b = GetBValue(pixel);
-    return b > r + 60 && b > g + 60;
-}
-
 bool IsDark(COLORREF pixel)
 {
     return GetRValue(pixel) < 100 && GetGValue(pixel) < 100 && GetBValue(pixel) < 100;

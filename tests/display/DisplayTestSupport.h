@@ -1,6 +1,7 @@
 #pragma once
 #include "rates/FXRate.h"
 #include "rates/RateQuote.h"
+#include "tests/support/Picture.h"
 
 #include <windows.h>
 
@@ -52,9 +53,8 @@ private:
 };
 
 // Text is anti-aliased and fonts differ between systems, so text is checked
-// by hue, not by exact pixels: clearly red, clearly blue, or dark.
-bool IsReddish(COLORREF pixel);
-bool IsBluish(COLORREF pixel);
+// by hue (IsReddish, IsBluish of tests/support/Picture.h), not by exact
+// pixels, or as dark: no channel above 100.
 bool IsDark(COLORREF pixel);
 
 // A plain top-level window to hold the panes, which records what the panes

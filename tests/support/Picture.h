@@ -12,7 +12,7 @@
 class Picture {
 public:
     static Picture OfScreen(HWND window);
-    static Picture OfScreen(const RECT& area); // screen coordinates
+    static Picture OfScreen(const RECT& area);  // screen coordinates
     static Picture Printed(HWND window);
 
     COLORREF At(int x, int y) const
@@ -65,7 +65,7 @@ inline bool IsRedOrBlue(COLORREF pixel) { return IsReddish(pixel) || IsBluish(pi
 bool IsGreyText(COLORREF pixel);
 inline bool IsSelectionBar(COLORREF pixel) { return pixel == RGB(0xCC, 0xCC, 0xCC); }
 // Text drawn in black or near it.
-inline bool IsDark(COLORREF pixel)
+inline bool IsNearBlack(COLORREF pixel)
 {
     return GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 3 * 0x60;
 }

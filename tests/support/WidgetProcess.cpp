@@ -78,7 +78,7 @@ bool WidgetProcess::ShowsRates() const
     Picture picture = Picture::OfScreen(Pane());
     int width = std::min(picture.width, 200);
     int grey = picture.Count(IsSelectionBar, 0, 40, 0, width);
-    return grey > width * 4; // a bar, not a stray pixel
+    return grey > width * 4;  // a bar, not a stray pixel
 }
 
 double WidgetProcess::Exit()

@@ -39,6 +39,6 @@ public:
     bool ExitCleanly();
 
     const std::string folder, exe, ini;
-    std::unique_ptr<ChildProcess> process; // one for each start
+    std::unique_ptr<ChildProcess> process;  // one for each start
     HWND window = nullptr;
 };
