@@ -1,6 +1,7 @@
 #include "display/ChartPane.h"
 
 #include "display/FXRatePane.h"
+#include "display/FitHistory.h"
 #include "display/OffscreenBuffer.h"
 #include "display/PaneMessages.h"
 #include "display/RateChart.h"
@@ -92,8 +93,11 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
         return;
     buffer.Clear();
     SetBkMode(buffer.Get(), TRANSPARENT);
-    if (CopyShownRate())
-        DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth(), WindowDpi(window),
+    if (CopyShownRate()) {
+        const int dpi = WindowDpi(window);
+        FitHistoryToColumns(shownCopy->history, ChartPlotWidth(0, GetWidth(), dpi));
+        DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth(), dpi,
                       stale ? chartStaleLineColor : chartLineColor);
+    }
     buffer.CopyToTarget();
 }

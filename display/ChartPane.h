@@ -53,7 +53,8 @@ private:
     // nothing is shown or the pointer no longer lies inside the list.
     bool CopyShownRate();
 
-    // The record as the last paint copied it; painting's own. It stays from
+    // The record as the last paint copied it, its history fitted to the
+    // plot's columns (display/FitHistory.h); painting's own. It stays from
     // one paint to the next so that its storage is reused: under Wine a
     // fresh copy of a long history each paint (its memory mapped and
     // unmapped every time) costs more than drawing it.

@@ -29,6 +29,13 @@ int ChartRow(float value, int dpiValue)
                       zeroLine);
 }
 
+int ChartPlotWidth(int32_t a, int32_t b, int dpiValue)
+{
+    // In 64 bits, so that any two 32-bit positions work.
+    int64_t width = int64_t{b} - a - 2 * int64_t{dpi::Scale(chartMargin, dpiValue)};
+    return static_cast<int>(std::clamp<int64_t>(width, 0, INT32_MAX));
+}
+
 namespace {
 
 constexpr int labelLeft = -10;   // value labels start this far left of their point

@@ -33,6 +33,10 @@ int ChartRow(float value, int dpi);
 constexpr int chartPixelLimit = 30000;
 int ChartPixel(float position, int ifNotANumber);
 
+// The width of the plot area between the horizontal positions a and b at
+// `dpi`: b - a less both margins; 0 when there is none.
+int ChartPlotWidth(int32_t a, int32_t b, int dpi);
+
 // Draws one pair between the horizontal positions a and b of `dc`: frame,
 // four summary lines, the history line and the low, high and base labels.
 // Draws nothing when the plot area (b - a - 48 pixels, scaled) is empty.

@@ -86,6 +86,37 @@ TEST_F(ChartFixture, DrawsTheShownRecordThroughPrintClient)
     EXPECT_EQ(canvas.CountColor({0, 0, 400, 300}, Canvas::sentinel), 0);  // every pixel painted
 }
 
+TEST_F(ChartFixture, AMonthOfSamplesDrawsEverySpikeAndDip)
+{
+    // A full bounded history, 77 samples to a pixel column: flat but for
+    // five spikes and five dips, each a single sample, whichever column
+    // edge it falls near.
+    AddRecords();
+    const float peaks[] = {0.5f, 0.6f, 0.7f, 0.8f, 0.9f};
+    {
+        auto records = list.Lock();
+        FXRate& record = (*records)[1];
+        record.history.assign(27073, FXRate::TimeRate{0.0f, 0});
+        for (size_t i = 0; i < record.history.size(); ++i)
+            record.history[i].time = static_cast<uint32_t>(i * 10000);
+        for (size_t k = 0; k < 5; ++k) {
+            record.history[2000 + 5003 * k].value = peaks[k];
+            record.history[4500 + 5003 * k].value = -peaks[k];
+        }
+    }
+    Show(1);
+    Paint();
+    auto drawnOnRow = [&](int row) {
+        return canvas.CountColor({24, row - 1, 376, row + 2}, chartLineColor) > 0;
+    };
+    for (float peak : peaks) {
+        EXPECT_TRUE(drawnOnRow(ChartRow(peak))) << "spike to " << peak;
+        EXPECT_TRUE(drawnOnRow(ChartRow(-peak))) << "dip to " << -peak;
+    }
+    // The record itself keeps every sample.
+    EXPECT_EQ(list.Lock()->at(1).history.size(), 27073u);
+}
+
 TEST_F(ChartFixture, FollowsTheRatePaneSelection)
 {
     FXRatePane ratePane;
