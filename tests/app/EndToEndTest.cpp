@@ -62,10 +62,15 @@ std::unique_ptr<LocalFeed> StartFeed(const std::string& folder, uint16_t port)
 // The widget in the test's folder, put away from the middle of the screen,
 // where the other test programs put their windows, so the pixels read back
 // are the widget's own.
+// Fed from `rateUrl`, every `updateTimer` milliseconds (null: the default).
 struct Widget : WidgetProcess {
-    explicit Widget(const std::string& testFolder) : WidgetProcess(WidgetExe, testFolder)
+    Widget(const std::string& testFolder, const std::string& rateUrl, const char* updateTimer = "10000")
+        : WidgetProcess(WidgetExe, testFolder)
     {
         Place(WidgetLeft, WidgetTop, WidgetWidth, WidgetHeight);
+        Set("Quillbrae", "RateUrl", rateUrl);
+        if (updateTimer != nullptr)
+            Set("Quillbrae", "UpdateTimer", updateTimer);
     }
 };
 
@@ -115,9 +120,7 @@ TEST_F(EndToEnd, ShowsSpeaksAndExitsCleanly)
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
-    Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed->Url());
-    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    Widget widget(folder, feed->Url());
     ASSERT_TRUE(widget.Start());
 
     // A captionless, topmost tool window.
@@ -207,9 +210,7 @@ TEST_F(EndToEnd, ClosingWithTheSystemVoiceInUseTakesNoLonger)
     double trivialMs = TrivialExitMs(folder);
     ASSERT_GT(trivialMs, 0);
 
-    Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", feed->Url());
-    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    Widget widget(folder, feed->Url());
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.ShowsRates(); }, 30s));
 
@@ -231,9 +232,7 @@ TEST_F(EndToEnd, FeedThatComesUpLateFillsTheListAtTheNextCycle)
     std::string folder = TestFolder(WorkRoot);
     uint16_t port = FreePort();
     ASSERT_NE(port, 0);
-    Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", LoopbackUrl(port));
-    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    Widget widget(folder, LoopbackUrl(port));
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= 1; }, 30s)) << "the first cycle ran and failed";
     EXPECT_FALSE(widget.ShowsRates());
@@ -260,8 +259,7 @@ TEST_F(EndToEnd, ExitIsNotHeldUpByAFeedThatStallsMidBody)
     server.Expect({ScriptedServer::Send(head)});
     server.Expect({ScriptedServer::Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\nEURUSD,1.0842"),
                    ScriptedServer::Hold()});
-    Widget widget(folder);
-    widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
+    Widget widget(folder, server.Url(names::kDefaultRatePath), nullptr);
     ASSERT_TRUE(widget.Start());
     ASSERT_TRUE(server.WaitForRequests(3, 30s));
     EXPECT_EQ(server.Requests().at(2).rfind(std::string("GET ") + names::kDefaultRatePath + " HTTP/1.1\r\n", 0), 0u);
@@ -296,9 +294,7 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     const std::string good = ScriptedServer::Answer("200 OK", RateList(20));
     server.SetFallback({ScriptedServer::Send(good)});
 
-    Widget widget(folder);  // 300 pixels high
-    widget.Set("Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath));
-    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    Widget widget(folder, server.Url(names::kDefaultRatePath));  // 300 pixels high
     ASSERT_TRUE(widget.Start());
     HWND pane = widget.Pane("BaseWindowPane");
     ASSERT_NE(pane, nullptr);
