@@ -25,3 +25,31 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
+
+bool IsAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+namespace {
+
+template <typename Strip> std::string_view TrimWith(std::string_view text, Strip strip)
+{
+    while (!text.empty() && strip(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && strip(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+std::string_view TrimSpace(std::string_view text)
+{
+    return TrimWith(text, IsAsciiSpace);
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    return TrimWith(text, [](char c) { return c == ' ' || c == '\t'; });
+}

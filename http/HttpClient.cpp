@@ -1,5 +1,6 @@
 #include "http/HttpClient.h"
 
+#include "base/Text.h"
 #include "http/ChunkedDecoder.h"
 #include "http/ResponseHead.h"
 #include "http/TlsStream.h"
@@ -256,9 +257,7 @@ std::string HttpClient::GetHeaderValue(const std::string& name) const
     std::string value = values.front();
     size_t semicolon = value.find(';');
     if (semicolon != std::string::npos) {
-        value.erase(semicolon);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-            value.pop_back();
+        value = std::string(TrimBlanks(std::string_view(value).substr(0, semicolon)));
     }
     return value;
 }

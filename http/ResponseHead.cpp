@@ -6,15 +6,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 std::string Trim(const std::string& text, size_t begin, size_t end)
 {
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
+    return std::string(TrimBlanks(std::string_view(text).substr(begin, end - begin)));
 }
 
 bool SameLetters(const std::string& text, size_t at, const std::string& name)

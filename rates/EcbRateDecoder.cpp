@@ -1,5 +1,7 @@
 #include "rates/EcbRateDecoder.h"
 
+#include "base/Text.h"
+
 #include <cstring>
 #include <vector>
 
@@ -10,14 +12,9 @@ constexpr std::size_t kMaxNameBytes = 64;
 constexpr std::size_t kMaxValueBytes = 256;
 constexpr std::size_t kMaxAttributes = 16;
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 bool IsNameChar(char c)
 {
-    return !IsSpace(c) && c != '/' && c != '>' && c != '<' && c != '=' && c != '\'' && c != '"';
+    return !IsAsciiSpace(c) && c != '/' && c != '>' && c != '<' && c != '=' && c != '\'' && c != '"';
 }
 
 // The name without its namespace prefix: "gesmes:Cube" is a Cube too.
@@ -60,7 +57,7 @@ private:
     bool Element(const std::string& name, const std::vector<Attribute>& attributes);
     void SkipSpace()
     {
-        while (at < body.size() && IsSpace(body[at]))
+        while (at < body.size() && IsAsciiSpace(body[at]))
             ++at;
     }
     bool Ended() { return builder.Fail("the document ends inside markup"); }
@@ -83,7 +80,7 @@ bool CubeScanner::Scan()
         // space may stand.
         if (open.empty()) {
             for (std::size_t i = at; i < textEnd; ++i) {
-                if (!IsSpace(body[i]))
+                if (!IsAsciiSpace(body[i]))
                     return builder.Fail("text outside the root element");
             }
         }

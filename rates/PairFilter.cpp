@@ -4,26 +4,12 @@
 
 #include <algorithm>
 
-namespace {
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return std::string_view();
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 PairFilter PairFilter::Parse(std::string_view text)
 {
     PairFilter filter;
     while (!text.empty() && filter.codes.size() < MostCodes) {
         size_t comma = text.find(',');
-        std::string_view entry = TrimBlanks(text.substr(0, comma));
+        std::string_view entry = TrimSpace(text.substr(0, comma));
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
         if (entry.empty() || entry.size() > LongestCode)
             continue;

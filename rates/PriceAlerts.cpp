@@ -7,22 +7,9 @@
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // The length of the figure at the start of `text`, 0 when there is none.
@@ -78,7 +65,7 @@ double FigureValue(std::string_view figure)
 
 std::optional<PriceFigure> ReadPriceFigure(std::string_view text)
 {
-    while (!text.empty() && IsBlank(text.front()))
+    while (!text.empty() && IsAsciiSpace(text.front()))
         text.remove_prefix(1);
     size_t length = FigureLength(text);
     if (length == 0 || length > PriceAlerts::LongestFigure)
@@ -92,14 +79,14 @@ std::vector<PriceAlerts::Level> PriceAlerts::ParseLevels(std::string_view value)
     std::vector<Level> levels;
     while (!value.empty()) {
         size_t end = value.find(';');
-        std::string_view part = TrimBlanks(value.substr(0, end));
+        std::string_view part = TrimSpace(value.substr(0, end));
         value = end == std::string_view::npos ? std::string_view() : value.substr(end + 1);
 
         size_t blank = 0;
-        while (blank < part.size() && !IsBlank(part[blank]))
+        while (blank < part.size() && !IsAsciiSpace(part[blank]))
             ++blank;
         std::string_view word = part.substr(0, blank);
-        std::string_view figure = TrimBlanks(part.substr(blank));
+        std::string_view figure = TrimSpace(part.substr(blank));
         Side side;
         if (EqualsNoCase(word, "above"))
             side = Side::Above;
@@ -126,7 +113,7 @@ PriceAlerts PriceAlerts::ParseSection(std::string_view block)
         size_t equals = line.find('=');
         if (equals == std::string_view::npos)
             continue;
-        alerts.Add(TrimBlanks(line.substr(0, equals)), line.substr(equals + 1));
+        alerts.Add(TrimSpace(line.substr(0, equals)), line.substr(equals + 1));
     }
     return alerts;
 }
@@ -142,7 +129,7 @@ PriceAlerts::Pair* PriceAlerts::Find(std::string_view code)
 
 size_t PriceAlerts::Add(std::string_view code, std::string_view value)
 {
-    code = TrimBlanks(code);
+    code = TrimSpace(code);
     if (code.empty() || code.size() > LongestCode)
         return 0;
     std::vector<Level> levels = ParseLevels(value);

@@ -19,15 +19,6 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Reads characters off the front of a text; every reader fails without
 // moving when the text does not fit.
 class Reader {
@@ -168,7 +159,7 @@ int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int secon
 
 std::optional<uint32_t> ParseRetryAfter(std::string_view value, std::time_t now)
 {
-    value = Trim(value);
+    value = TrimBlanks(value);
     if (value.empty() || value.size() > kLongestValue)
         return std::nullopt;
 

@@ -33,3 +33,26 @@ TEST(Text, ComparesIgnoringCase)
         EXPECT_EQ(StartsWithNoCase(c.a, c.b), c.prefix) << c.a << " / " << c.b;
     }
 }
+
+TEST(Text, TrimsSpaceOrOnlyBlanks)
+{
+    struct Case {
+        const char* text;
+        const char* space;   // TrimSpace
+        const char* blanks;  // TrimBlanks
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {" \t\r\n", "", "\r\n"},
+        {"\t 25 \t", "25", "25"},
+        {"\r\nEURUSD\r\n", "EURUSD", "\r\nEURUSD\r\n"},
+        {" a b ", "a b", "a b"},
+        {"\v1\f", "\v1\f", "\v1\f"},  // only these four count as space
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrimSpace(c.text), c.space) << '[' << c.text << ']';
+        EXPECT_EQ(TrimBlanks(c.text), c.blanks) << '[' << c.text << ']';
+    }
+    EXPECT_TRUE(IsAsciiSpace('\n'));
+    EXPECT_FALSE(IsAsciiSpace('\0'));
+}
