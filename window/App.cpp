@@ -2,6 +2,7 @@
 
 #include "base/DpiScale.h"
 #include "base/Names.h"
+#include "base/SettingsLocation.h"
 #include "window/WindowDpi.h"
 
 #include <cstdlib>
@@ -17,7 +18,10 @@ constexpr int DefaultHeight = 480;
 constexpr long CoordinateLimit = 1L << 20;
 constexpr long SizeLimit = 1L << 16;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
 std::string ModuleFileName()
 {
@@ -125,10 +129,29 @@ const std::string& ProgramName()
     return name;
 }
 
+namespace {
+
+const SettingsLocation& Settings()
+{
+    static const SettingsLocation location = FindSettingsLocation(ProgramDirectory(), ProgramName());
+    return location;
+}
+
+}  // namespace
+
 const std::string& SettingsFilePath()
 {
-    static const std::string path = ProgramDirectory() + ProgramName() + ".ini";
-    return path;
+    return Settings().file;
+}
+
+const std::string& SettingsFolder()
+{
+    return Settings().folder;
+}
+
+bool MakeSettingsFolder()
+{
+    return MakeSettingsFolder(Settings());
 }
 
 App::App() : trayIcon() {}
@@ -204,7 +227,8 @@ void App::LoadPlacement()
     }
     // Move first, then hide: a call that shows or hides may not also move.
     SetWindowPos(window, HWND_TOP, rect.left, rect.top, width, height, SWP_NOACTIVATE);
-    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void App::SavePlacement()
@@ -216,6 +240,9 @@ void App::SavePlacement()
     if (!GetWindowPlacement(window, &placement))
         return;
     RECT rect = placement.rcNormalPosition;
+    // The first save of an installed copy makes its folder under the
+    // application data; the file then follows as the profile functions write it.
+    MakeSettingsFolder();
 
     // The restored rectangle comes in work-area coordinates unless the
     // window is a tool window; LoadPlacement works in screen coordinates.
@@ -223,7 +250,8 @@ void App::SavePlacement()
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
-            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left,
+                       monitor.rcWork.top - monitor.rcMonitor.top);
     }
 
     WriteNumber(names::kMainLeftKey, rect.left);
@@ -234,4 +262,7 @@ void App::SavePlacement()
                                placement.showCmd == SW_SHOWMAXIMIZED ? "1" : "0", SettingsFilePath().c_str());
 }
 
-bool App::OnTrayNotify(LPARAM) { return true; }
+bool App::OnTrayNotify(LPARAM)
+{
+    return true;
+}

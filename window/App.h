@@ -36,5 +36,13 @@ const std::string& ProgramPath();
 const std::string& ProgramDirectory();
 // The program as started, without directory and extension.
 const std::string& ProgramName();
-// ProgramDirectory() + ProgramName() + ".ini".
+// The settings file: ProgramDirectory() + ProgramName() + ".ini" when that
+// file or a file named "portable" is beside the executable, otherwise
+// quillbrae.ini in the Quillbrae folder of the roaming application data
+// (base/SettingsLocation.h). Chosen once, at the first call.
 const std::string& SettingsFilePath();
+// The folder that holds the settings file, with its trailing backslash:
+// whatever else the widget keeps goes here too.
+const std::string& SettingsFolder();
+// Makes SettingsFolder() when it is not there yet; true when it exists.
+bool MakeSettingsFolder();

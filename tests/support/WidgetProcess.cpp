@@ -20,6 +20,11 @@ WidgetProcess::WidgetProcess(const std::string& widgetExe, std::string folderPat
     // A settings file left by an earlier run of the same test would change this one.
     DeleteFileA(ini.c_str());
     CopyFileA(widgetExe.c_str(), exe.c_str(), FALSE);
+    // Settings beside the copy even before the first is written.
+    HANDLE marker = CreateFileA((folder + "\\portable").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker != INVALID_HANDLE_VALUE)
+        CloseHandle(marker);
 }
 
 void WidgetProcess::Set(const char* section, const char* key, const std::string& value)
