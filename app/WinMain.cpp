@@ -1,13 +1,30 @@
+#include "app/OneWidget.h"
 #include "app/Quillbrae.h"
 #include "http/SocketLibrary.h"
+#include "window/App.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
 #include <memory>
 
+namespace {
+
+// How long a second start waits for a first that is itself still starting.
+constexpr DWORD OneWidgetWaitMilliseconds = 5000;
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    // A widget already runs on these settings: it comes forward, this start
+    // ends, and nothing was changed.
+    OneWidget one(SettingsFilePath());
+    if (!one.First()) {
+        one.ShowFirst(OneWidgetWaitMilliseconds);
+        return 0;
+    }
+
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -24,6 +41,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(Quillbrae::IconResource));
             SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
             ShowWindow(window, SW_SHOW);
+            one.Publish(window);
 
             // Alt+Home is taken and does nothing (command 0 has no handler).
             ACCEL home{FVIRTKEY | FALT, VK_HOME, 0};
