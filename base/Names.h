@@ -30,6 +30,8 @@ inline constexpr unsigned kStartWithWindowsCommand = 13;
 // Where Windows looks for programs to start at log-on, and the widget's value there.
 inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValueName = "Quillbrae";
+// The installer's entry in "Apps and features", under HKEY_CURRENT_USER.
+inline constexpr const char* kUninstallKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillbrae";
 inline constexpr unsigned kUpdateNowCommand = 12;
 
 // The local feed's default port and page, and so the widget's default source.
