@@ -80,7 +80,12 @@ size_t WidgetProcess::Downloads() const
 
 bool WidgetProcess::ShowsRates() const
 {
-    Picture picture = Picture::OfScreen(Pane());
+    return WidgetShowsRates(window);
+}
+
+bool WidgetShowsRates(HWND widgetWindow)
+{
+    Picture picture = Picture::OfScreen(FindWindowExA(widgetWindow, nullptr, "BaseWindowPane", nullptr));
     int width = std::min(picture.width, 200);
     int grey = picture.Count(IsSelectionBar, 0, 40, 0, width);
     return grey > width * 4;  // a bar, not a stray pixel

@@ -42,3 +42,6 @@ public:
     std::unique_ptr<ChildProcess> process;  // one for each start
     HWND window = nullptr;
 };
+
+// WidgetProcess::ShowsRates for a widget window started some other way.
+bool WidgetShowsRates(HWND widgetWindow);
