@@ -18,10 +18,7 @@ constexpr int DefaultHeight = 480;
 constexpr long CoordinateLimit = 1L << 20;
 constexpr long SizeLimit = 1L << 16;
 
-bool IsSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string ModuleFileName()
 {
@@ -227,8 +224,7 @@ void App::LoadPlacement()
     }
     // Move first, then hide: a call that shows or hides may not also move.
     SetWindowPos(window, HWND_TOP, rect.left, rect.top, width, height, SWP_NOACTIVATE);
-    SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                 SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void App::SavePlacement()
@@ -250,8 +246,7 @@ void App::SavePlacement()
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
-            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left,
-                       monitor.rcWork.top - monitor.rcMonitor.top);
+            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
     }
 
     WriteNumber(names::kMainLeftKey, rect.left);
@@ -262,7 +257,4 @@ void App::SavePlacement()
                                placement.showCmd == SW_SHOWMAXIMIZED ? "1" : "0", SettingsFilePath().c_str());
 }
 
-bool App::OnTrayNotify(LPARAM)
-{
-    return true;
-}
+bool App::OnTrayNotify(LPARAM) { return true; }
