@@ -6,7 +6,6 @@
 // QB_INSTALLER is the installer, QB_ZIP_DIR the unpacked zip (Unix or
 // Windows paths).
 #include "base/Names.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/LocalFeed.h"
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/SettingsFile.h"
@@ -186,36 +185,79 @@ int VisibleWidgetWindows()
     return count;
 }
 
-// Runs `program` with `switches` as the command line's rest, exactly as
-// given (an installer reads "/S" only unquoted), to its end; its exit code,
-// or -1 when it did not start or end in time.
+// A program started with nothing inherited: no pipes for a process it
+// starts in turn (Wine's desktop, started by the first window of a new
+// server) to hold open. Killed when the object goes, unless it has ended.
+class Started {
+public:
+    // `switches` go on the command line as given: an installer reads "/S"
+    // only unquoted.
+    bool Start(const std::string& program, const std::string& switches = std::string())
+    {
+        std::string line = "\"" + program + "\"" + (switches.empty() ? "" : " " + switches);
+        std::string folder = program.substr(0, program.find_last_of('\\'));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &started))
+            return false;
+        CloseHandle(started.hThread);
+        process = started.hProcess;
+        id = started.dwProcessId;
+        return true;
+    }
+    ~Started()
+    {
+        if (process != nullptr) {
+            if (Running())
+                TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+    Started() = default;
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+
+    bool Running() const { return process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+    bool WaitExit(std::chrono::milliseconds limit) const
+    {
+        return process != nullptr &&
+               WaitForSingleObject(process, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+    }
+    // -1 until it has ended.
+    int ExitCode() const
+    {
+        DWORD code = STILL_ACTIVE;
+        if (process == nullptr || !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE)
+            return -1;
+        return static_cast<int>(code);
+    }
+    DWORD Id() const { return id; }
+
+private:
+    HANDLE process = nullptr;
+    DWORD id = 0;
+};
+
+// Runs an installer or uninstaller to its end: its exit code, or -1 when it
+// did not start or end within two minutes.
 int RunToEnd(const std::string& program, const std::string& switches)
 {
-    std::string line = "\"" + program + "\" " + switches;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    Started run;
+    if (!run.Start(program, switches) || !run.WaitExit(120s))
         return -1;
-    CloseHandle(started.hThread);
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(started.hProcess, 120000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(started.hProcess, &code);
-    else
-        TerminateProcess(started.hProcess, 1);
-    CloseHandle(started.hProcess);
-    return static_cast<int>(code);
+    return run.ExitCode();
 }
 
 // A widget started from `exe`, in its own folder, with its window found.
 struct RunningWidget {
-    ChildProcess process;
+    Started process;
     HWND window = nullptr;
 
     bool Start(const std::string& exe)
     {
-        std::string folder = exe.substr(0, exe.find_last_of('\\'));
-        return process.Start(exe, {}, folder) &&
+        return process.Start(exe) &&
                WaitUntil(
                    [&] { return (window = FindProcessWindow(process.Id(), names::kMainWindowClass, true)); },
                    30s);
@@ -284,6 +326,17 @@ TEST(Installed, TheSilentInstallerPutsTheWidgetItsShortcutAndItsEntryInPlace)
     EXPECT_FALSE(Exists(SettingsFolder()));
 }
 
+TEST(Installed, TheFirstCloseMakesTheSettingsFolderInTheApplicationData)
+{
+    ASSERT_TRUE(Exists(InstalledExe()));
+    ASSERT_FALSE(Exists(SettingsFolder()));
+    RunningWidget widget;
+    ASSERT_TRUE(widget.Start(InstalledExe()));
+    ASSERT_TRUE(widget.Close()) << "the widget did not end cleanly on WM_CLOSE";
+    EXPECT_NE(ReadSetting(SettingsFile(), names::kPlacementSection, names::kMainWidthKey), "<missing>");
+    EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
+}
+
 TEST(Installed, TheInstalledWidgetKeepsItsSettingsInTheApplicationDataAndRunsOnce)
 {
     ASSERT_TRUE(Exists(InstalledExe()));
@@ -296,8 +349,8 @@ TEST(Installed, TheInstalledWidgetKeepsItsSettingsInTheApplicationDataAndRunsOnc
     EXPECT_TRUE(WaitUntil([&] { return WidgetShowsRates(widget.window); }, 30s)) << "no rates on the screen";
 
     // A second start on the same settings ends at once; one window stays.
-    ChildProcess second;
-    ASSERT_TRUE(second.Start(InstalledExe(), {}, InstallFolder()));
+    Started second;
+    ASSERT_TRUE(second.Start(InstalledExe()));
     EXPECT_TRUE(second.WaitExit(10s)) << "the second start is still running";
     EXPECT_EQ(second.ExitCode(), 0);
     EXPECT_EQ(VisibleWidgetWindows(), 1);
@@ -314,7 +367,7 @@ TEST(Installed, TheInstalledWidgetKeepsItsSettingsInTheApplicationDataAndRunsOnc
     EXPECT_EQ(ReadSetting(SettingsFile(), names::kWidgetSection, names::kRateUrlKey), feed.Url());
     EXPECT_NE(ReadSetting(SettingsFile(), names::kPlacementSection, names::kZoomedKey), "<missing>");
     EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
-    EXPECT_EQ(FilesIn(SettingsFolder()), std::set<std::string>{"quillbrae.ini"});
+    EXPECT_EQ(FilesIn(SettingsFolder()).count("quillbrae.ini"), 1u);
 }
 
 TEST(Installed, InstallingAgainClosesTheRunningWidgetSoItSavesAndKeepsItsSettings)
