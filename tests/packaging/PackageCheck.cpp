@@ -2,6 +2,8 @@
 // its own that nothing else has touched (package-check runs the phases):
 //   Installed.*    the silent installer, the installed widget, an install over it
 //   Uninstalled.*  after the silent uninstaller and the Wine server's end
+//   Reinstalled.*, UninstalledAgain.*
+//                  the same with "Start with Windows" held by another copy
 //   Unzipped.*     the portable zip, unpacked
 // QB_INSTALLER is the installer, QB_ZIP_DIR the unpacked zip (Unix or
 // Windows paths).
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -424,4 +427,29 @@ TEST(Unzipped, ThePortableCopyKeepsItsSettingsBesideItself)
     const std::string beside = folder + "\\quillbrae.ini";
     EXPECT_NE(ReadSetting(beside, names::kPlacementSection, names::kMainWidthKey), "<missing>");
     EXPECT_EQ(Contents(SettingsFile()), before) << "the installed copy's settings were touched";
+}
+
+// Installed once more, with "Start with Windows" held by a copy elsewhere:
+// the uninstaller must leave that value alone.
+const char* const ElsewhereCommand = "\"C:\\Portable\\Quillbrae\\quillbrae.exe\"";
+
+TEST(Reinstalled, StartWithWindowsOfAnotherCopyIsSetBeforeUninstalling)
+{
+    ASSERT_EQ(RunToEnd(Environment("QB_INSTALLER"), "/S"), 0);
+    ASSERT_TRUE(Exists(InstalledExe()));
+    HKEY run = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, names::kRunKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &run, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(run, names::kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(ElsewhereCommand),
+                   static_cast<DWORD>(std::strlen(ElsewhereCommand) + 1));
+    RegCloseKey(run);
+    ASSERT_EQ(RunValue(), ElsewhereCommand);
+}
+
+TEST(UninstalledAgain, StartWithWindowsOfAnotherCopyStays)
+{
+    EXPECT_FALSE(Exists(InstalledExe()));
+    EXPECT_FALSE(KeyExists(names::kUninstallKeyPath));
+    EXPECT_EQ(RunValue(), ElsewhereCommand);
 }
