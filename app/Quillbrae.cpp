@@ -12,8 +12,6 @@
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -27,24 +25,10 @@ namespace {
 
 const char* const SettingsSection = names::kWidgetSection;
 
-// Tray icon record size: the first-generation layout, whose tip holds 63
-// characters, is all the widget needs and every shell accepts it.
-constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
-constexpr size_t TrayTipLength = 63;
-
-// Shell time-outs tolerated while adding the tray icon at start-up: about
-// ten seconds, then the widget runs on and waits for "TaskbarCreated".
-constexpr int TrayTimeoutRetries = 8;
-
 // "Quillbrae - updated 12:34:56": what screen readers and other programs read.
-std::string WindowText(const std::string& status) { return "Quillbrae - " + status; }
-
-// A tip for the tray icon: `text`, cut to fit with "..." where it is longer.
-std::string TrayTip(const std::string& text)
+std::string WindowText(const std::string& status)
 {
-    if (text.size() <= TrayTipLength)
-        return text;
-    return text.substr(0, TrayTipLength - 3) + "...";
+    return "Quillbrae - " + status;
 }
 
 // Uniform in [0, 1), for the back-off's jitter; its own generator, as only
@@ -57,9 +41,7 @@ double JitterShare()
 
 }  // namespace
 
-Quillbrae::Quillbrae()
-    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
-      updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+Quillbrae::Quillbrae() : updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ratePane.fontSize = 12;
     ratePane.textColor = 0x000000;
@@ -73,8 +55,6 @@ Quillbrae::~Quillbrae()
 {
     // The worker reads the panes; it must be gone before they are.
     Stop();
-    if (trayRemoval.joinable())
-        trayRemoval.join();
 }
 
 bool Quillbrae::Create()
@@ -96,7 +76,8 @@ bool Quillbrae::OnCreate()
 {
     SetExStyle(WS_EX_TOOLWINDOW);
     SetStyle(GetStyle() & ~(WS_CAPTION | WS_SYSMENU));
-    AddTrayIcon(IconResource);
+    tray.SetTip(ProgramName());
+    tray.Add(window, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IconResource)));
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
     announcer.Voice().OnProblem([target = window] { PostMessageA(target, SpeechProblemMessage, 0, 0); });
@@ -186,10 +167,7 @@ void Quillbrae::ShowAlertBalloon()
         std::lock_guard<std::mutex> guard(balloonLock);
         text.swap(balloonText);
     }
-    if (text.empty() || trayIcon.hWnd == nullptr)
-        return;
-    NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
-    Shell_NotifyIconA(NIM_MODIFY, &balloon);
+    tray.ShowBalloon(text, ProgramName());
 }
 
 void Quillbrae::ReadTrustedCertificate()
@@ -255,7 +233,8 @@ void Quillbrae::SavePlacement()
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(),
+                               SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
                                SettingsFilePath().c_str());
     if (!pairList.empty())
@@ -265,16 +244,7 @@ void Quillbrae::SavePlacement()
         WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
                                    SettingsFilePath().c_str());
 
-    RemoveTrayIcon();
-}
-
-void Quillbrae::RemoveTrayIcon()
-{
-    if (trayIcon.hWnd == nullptr || trayRemoval.joinable())
-        return;
-    NOTIFYICONDATAA record = trayIcon;
-    trayIcon.hWnd = nullptr;  // App::OnClose must not remove it a second time
-    trayRemoval = std::thread([record]() mutable { Shell_NotifyIconA(NIM_DELETE, &record); });
+    tray.Remove();
 }
 
 bool Quillbrae::OnClose()
@@ -384,12 +354,8 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     default:
         break;
     }
-    if (message == taskbarCreatedMessage && taskbarCreatedMessage != 0) {
-        // The shell restarted and forgot every icon.
-        trayIcon.hWnd = nullptr;
-        AddTrayIcon(IconResource);
+    if (tray.OnMessage(message))
         return 0;
-    }
     return App::DefaultProc(hwnd, message, wParam, lParam);
 }
 
@@ -445,41 +411,6 @@ void Quillbrae::ShowPopupMenu()
     OnCommand(chosen, 0);
 }
 
-bool Quillbrae::AddTrayIcon(int iconId)
-{
-    if (trayIcon.hWnd != nullptr)
-        Shell_NotifyIconA(NIM_DELETE, &trayIcon);
-
-    std::memset(&trayIcon, 0, sizeof(trayIcon));
-    trayIcon.cbSize = TrayRecordSize;
-    trayIcon.hWnd = window;
-    trayIcon.uID = TrayIconId;
-    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon.uCallbackMessage = TrayCallbackMessage;
-    trayIcon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-    const std::string tip = TrayTip(shownStatus.empty() ? ProgramName() : WindowText(shownStatus));
-    std::memcpy(trayIcon.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
-
-    if (Shell_NotifyIconA(NIM_ADD, &trayIcon)) {
-        Shell_NotifyIconA(NIM_MODIFY, &trayIcon);
-        return true;
-    }
-    // The shell may still be starting (just after log-on): it answers with
-    // time-outs for a while. Anything else means there is no tray.
-    Sleep(2000);
-    for (int attempt = 0; attempt < TrayTimeoutRetries; ++attempt) {
-        if (Shell_NotifyIconA(NIM_ADD, &trayIcon))
-            return true;
-        if (GetLastError() != ERROR_TIMEOUT)
-            break;
-        if (Shell_NotifyIconA(NIM_MODIFY, &trayIcon))
-            return true;
-        Sleep(1000);
-    }
-    trayIcon.hWnd = nullptr;  // no icon shown: nothing to remove at close
-    return false;
-}
-
 uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
@@ -533,7 +464,7 @@ void Quillbrae::ShowStatus()
     if (text != shownStatus) {
         shownStatus = text;
         SetText(WindowText(text).c_str());
-        SetTrayTip(WindowText(text));
+        tray.SetTip(WindowText(text));
     }
     ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
     chartPane.SetStale(stale);
@@ -546,22 +477,11 @@ void Quillbrae::ShowStatus()
 
 bool Quillbrae::OnTimer(WPARAM timerId, LPARAM)
 {
+    if (tray.OnTimer(timerId))
+        return true;
     if (timerId != StaleTimerId)
         return false;
     KillTimer(window, StaleTimerId);
     ShowStatus();
     return true;
-}
-
-void Quillbrae::SetTrayTip(const std::string& text)
-{
-    if (trayIcon.hWnd == nullptr)
-        return;
-    NOTIFYICONDATAA change = trayIcon;
-    change.uFlags = NIF_TIP;
-    std::memset(change.szTip, 0, sizeof(change.szTip));
-    const std::string tip = TrayTip(text);
-    std::memcpy(change.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
-    std::memcpy(trayIcon.szTip, change.szTip, sizeof(trayIcon.szTip));
-    Shell_NotifyIconA(NIM_MODIFY, &change);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/TrayIcon.h"
 #include "base/Names.h"
 #include "display/Announcer.h"
 #include "display/ChartPane.h"
@@ -65,10 +66,6 @@ public:
     bool OnTimer(WPARAM timerId, LPARAM lParam) override;
     uint32_t Run() override;
 
-    // Adds (or re-adds) the tray icon. Retries while the shell times out,
-    // for a bounded while: a shell that comes up later announces itself with
-    // "TaskbarCreated", and the icon is added again then.
-    bool AddTrayIcon(int iconId);
     void HandlePaneNotify(LPARAM header);
     void OnDpiChanged(const RECT* suggested);
     void ShowPopupMenu();
@@ -80,6 +77,8 @@ public:
     // notice away. Window thread only.
     void ShowSpeechProblem(const std::string& problem);
 
+    // The icon in the notification area, with the status as its tip.
+    TrayIcon tray{TrayIconId, TrayCallbackMessage};
     FXRatePane ratePane;
     ChartPane chartPane;
     // Where the spoken prices go; the rate pane borrows it.
@@ -112,10 +111,6 @@ private:
     // reports each crossing by speech (when on) and by the tray balloon.
     void CheckAlerts();
     void ShowAlertBalloon();
-    // Takes the tray icon down without holding up the close: a shell may
-    // take its time over it (Wine's waits for the X server to unmap the
-    // icon's window), and the window can go meanwhile.
-    void RemoveTrayIcon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
@@ -128,14 +123,11 @@ private:
     // Window thread: brings the window text, the tray tip, the rate pane's
     // status lines and the stale colours in step with the status.
     void ShowStatus();
-    void SetTrayTip(const std::string& text);
 
-    RateUpdater updater;             // the worker's; set up before it starts
-    UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
-    UniqueHandle updateNowEvent;     // owned: auto-reset; set by "&Update now", waited on by the worker
+    RateUpdater updater;          // the worker's; set up before it starts
+    UniqueHandle updateNowEvent;  // owned: auto-reset; set by "&Update now", waited on by the worker
     mutable std::mutex statusMutex;
-    UpdateStatus status;             // guarded by statusMutex
-    std::string shownStatus;         // window thread only: the text last shown
-    std::string speechProblem;       // window thread only: why nothing is spoken; "" when all is well
-    std::thread trayRemoval;         // owned: joined by the destructor
+    UpdateStatus status;        // guarded by statusMutex
+    std::string shownStatus;    // window thread only: the text last shown
+    std::string speechProblem;  // window thread only: why nothing is spoken; "" when all is well
 };

@@ -220,7 +220,7 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
     EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56").size()) << text();
     EXPECT_EQ(widget->StatusText(), text().substr(12));
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
 
     // A failure names the last success and the reason; the tip, cut to fit
     // its 63 characters, says the same.
@@ -229,13 +229,13 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil([&] { return text() == since + "HTTP 503"; }, 10s)) << text();
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
 
     server.Stop();
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil([&] { return text() == since + "connection refused"; }, 10s)) << text();
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
-    EXPECT_LE(std::strlen(widget->trayIcon.szTip), 63u);
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
+    EXPECT_LE(std::strlen(widget->tray.Record().szTip), 63u);
 }
 
 TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
@@ -391,7 +391,7 @@ TEST_F(WidgetInProcess, TrayIconReturnsWhenTheTaskbarIsCreatedAgain)
     probe.hWnd = widget->window;
     probe.uID = Quillbrae::TrayIconId;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon was added at creation";
-    EXPECT_EQ(widget->trayIcon.uCallbackMessage, static_cast<UINT>(WM_USER + 1));
+    EXPECT_EQ(widget->tray.Record().uCallbackMessage, static_cast<UINT>(WM_USER + 1));
 
     // What a restarting shell does: it forgets the icon, then announces itself.
     Shell_NotifyIconA(NIM_DELETE, &probe);
