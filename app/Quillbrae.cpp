@@ -1,13 +1,9 @@
 #include "app/Quillbrae.h"
 
-#include "app/AlertBalloon.h"
 #include "app/StartWithWindows.h"
-#include "base/Clock.h"
 #include "base/DpiScale.h"
-#include "display/RateSpeech.h"
 #include "http/HttpFailure.h"
 #include "http/TrustedCertificate.h"
-#include "update/Backoff.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
@@ -17,27 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <random>
 #include <vector>
 
 namespace {
 
 const char* const SettingsSection = names::kWidgetSection;
-
-// "Quillbrae - updated 12:34:56": what screen readers and other programs read.
-std::string WindowText(const std::string& status)
-{
-    return "Quillbrae - " + status;
-}
-
-// Uniform in [0, 1), for the back-off's jitter; its own generator, as only
-// the worker draws from it.
-double JitterShare()
-{
-    static std::minstd_rand generator(ClockMilliseconds() ^ GetCurrentProcessId());
-    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
-}
 
 }  // namespace
 
@@ -76,11 +56,13 @@ bool Quillbrae::OnCreate()
 {
     SetExStyle(WS_EX_TOOLWINDOW);
     SetStyle(GetStyle() & ~(WS_CAPTION | WS_SYSMENU));
+    ui.Attach(window);
     tray.SetTip(ProgramName());
     tray.Add(window, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IconResource)));
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
-    announcer.Voice().OnProblem([target = window] { PostMessageA(target, SpeechProblemMessage, 0, 0); });
+    announcer.Voice().OnProblem(
+        [this] { ui.Post([this] { ShowSpeechProblem(announcer.Voice().Problem()); }); });
     Start();
     LoadPlacement();
     return true;
@@ -131,43 +113,6 @@ void Quillbrae::ReadAlerts()
         lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
     }
     alerts = PriceAlerts::ParseSection(lines);
-}
-
-void Quillbrae::CheckAlerts()
-{
-    if (alerts.Empty())
-        return;
-    std::vector<std::pair<std::string, std::string>> prices;
-    {
-        auto records = ratePane.rates.Lock();
-        for (const FXRate& rate : *records) {
-            if (alerts.Watches(rate.code))
-                prices.emplace_back(rate.code, rate.priceText);
-        }
-    }
-    // Spoken and queued with the lock let go: the speech program may take its time.
-    bool queued = false;
-    for (const auto& price : prices) {
-        for (const std::string& message : alerts.Check(price.first, price.second)) {
-            if (ratePane.speechEnabled.load())
-                announcer.Announce(message);
-            std::lock_guard<std::mutex> guard(balloonLock);
-            AppendBalloonLine(balloonText, message);
-            queued = true;
-        }
-    }
-    if (queued)
-        PostMessageA(window, AlertMessage, 0, 0);
-}
-
-void Quillbrae::ShowAlertBalloon()
-{
-    std::string text;
-    {
-        std::lock_guard<std::mutex> guard(balloonLock);
-        text.swap(balloonText);
-    }
-    tray.ShowBalloon(text, ProgramName());
 }
 
 void Quillbrae::ReadTrustedCertificate()
@@ -228,7 +173,6 @@ void Quillbrae::LoadPlacement()
 void Quillbrae::SavePlacement()
 {
     App::SavePlacement();
-    Stop();
 
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
@@ -243,15 +187,16 @@ void Quillbrae::SavePlacement()
     if (!trustedCertificate.empty())
         WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
                                    SettingsFilePath().c_str());
-
-    tray.Remove();
 }
 
 bool Quillbrae::OnClose()
 {
+    // The worker first: nothing it does may land after the settings are
+    // written, and once it is gone nothing new is announced.
+    Stop();
     SavePlacement();
-    // The worker is gone, so nothing new is announced: silence the voice
-    // and let its thread go.
+    tray.Remove();
+    // Silence the voice and let its thread go.
     announcer.Close();
     return true;
 }
@@ -320,7 +265,12 @@ void Quillbrae::BeginDrag()
 
 LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (ui.Handle(message))
+        return 0;
     switch (message) {
+    case WM_DESTROY:
+        ui.Close();  // nothing handed over runs once the window is gone
+        break;
     case WM_NOTIFY:
         HandlePaneNotify(lParam);
         return 0;
@@ -336,21 +286,12 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_RBUTTONUP:
         ShowPopupMenu();
         return 0;
-    case AlertMessage:
-        ShowAlertBalloon();
-        return 0;
     case WM_DPICHANGED:
         OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_MOUSEWHEEL:
         // Over either pane or the frame, the wheel moves the list.
         return SendMessageA(ratePane.window, message, wParam, lParam);
-    case StatusChangedMessage:
-        ShowStatus();
-        return 0;
-    case SpeechProblemMessage:
-        ShowSpeechProblem(announcer.Voice().Problem());
-        return 0;
     default:
         break;
     }
@@ -409,79 +350,4 @@ void Quillbrae::ShowPopupMenu()
     GetCursorPos(&at);
     UINT chosen = menu.Track(at.x, at.y, window);
     OnCommand(chosen, 0);
-}
-
-uint32_t Quillbrae::Run()
-{
-    Backoff backoff(ClockMilliseconds, JitterShare);
-    while (!stopRequested) {
-        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
-        if (stopRequested)
-            break;
-        backoff.Schedule(outcome, updateInterval);
-        RecordOutcome(outcome);
-        if (outcome.kind == UpdateOutcome::Kind::Updated)
-            CheckAlerts();
-        ratePane.Refresh();
-        chartPane.ShowSelectedRate(ratePane);
-        chartPane.Refresh();
-        // The next cycle comes when it is due or when "&Update now" asks.
-        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
-            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
-            if (woken == Wake::Stop)
-                return 0;
-            if (woken == Wake::Other) {
-                backoff.Clear();
-                break;
-            }
-        }
-    }
-    return 0;
-}
-
-void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
-{
-    {
-        std::lock_guard<std::mutex> guard(statusMutex);
-        status.Record(outcome, ClockMilliseconds());
-    }
-    PostMessageA(window, StatusChangedMessage, 0, 0);
-}
-
-void Quillbrae::ShowStatus()
-{
-    UpdateStatus current;
-    {
-        std::lock_guard<std::mutex> guard(statusMutex);
-        current = status;
-    }
-    const uint32_t now = ClockMilliseconds();
-    const uint32_t interval = updateInterval;
-    std::string text = current.Text();
-    if (!speechProblem.empty())
-        text += (text.empty() ? "" : "; ") + speechProblem;
-    bool stale = current.Stale(now, interval);
-    if (text != shownStatus) {
-        shownStatus = text;
-        SetText(WindowText(text).c_str());
-        tray.SetTip(WindowText(text));
-    }
-    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
-    chartPane.SetStale(stale);
-    // Staleness comes with time alone: look again when it is due.
-    if (std::optional<uint32_t> until = current.UntilStale(now, interval))
-        SetTimer(window, StaleTimerId, *until + 1, nullptr);
-    else
-        KillTimer(window, StaleTimerId);
-}
-
-bool Quillbrae::OnTimer(WPARAM timerId, LPARAM)
-{
-    if (tray.OnTimer(timerId))
-        return true;
-    if (timerId != StaleTimerId)
-        return false;
-    KillTimer(window, StaleTimerId);
-    ShowStatus();
-    return true;
 }

@@ -10,11 +10,11 @@
 #include "update/UpdateStatus.h"
 #include "window/App.h"
 #include "window/Thread.h"
+#include "window/UiTask.h"
 #include "window/UniqueHandle.h"
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -28,18 +28,12 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT UpdateNowCommand = names::kUpdateNowCommand;
-    // Posted by the worker after each cycle: the status has changed.
-    static constexpr UINT StatusChangedMessage = WM_APP + 11;
     static constexpr UINT TrayIconId = 1;
     // Fires when the rates shown are due to go stale.
     static constexpr UINT_PTR StaleTimerId = 2;
     static constexpr int IconResource = names::kIconResource;
-    // Posted by the worker when alert messages wait for the tray balloon.
-    static constexpr UINT AlertMessage = WM_APP + 1;
     // Room for the section "Alerts"; a longer one loses its last entries.
     static constexpr DWORD AlertSectionSize = 16384;
-    // Posted by the system voice's thread when the voice fails.
-    static constexpr UINT SpeechProblemMessage = WM_APP + 2;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -77,6 +71,9 @@ public:
     // notice away. Window thread only.
     void ShowSpeechProblem(const std::string& problem);
 
+    // What other threads hand to the window thread; declared before
+    // everything whose threads post to it, so that it goes last.
+    UiTask ui;
     // The icon in the notification area, with the status as its tip.
     TrayIcon tray{TrayIconId, TrayCallbackMessage};
     FXRatePane ratePane;
@@ -110,15 +107,12 @@ private:
     // Worker thread: checks the latest prices against the alert levels and
     // reports each crossing by speech (when on) and by the tray balloon.
     void CheckAlerts();
-    void ShowAlertBalloon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
     // Read before the worker starts; from then on the worker's alone.
     PriceAlerts alerts;
-    std::mutex balloonLock;
-    std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
-    // Worker: notes a cycle's outcome for the window thread and tells it.
+    // Worker: notes a cycle's outcome and hands the window thread a copy.
     void RecordOutcome(const UpdateOutcome& outcome);
     // Window thread: brings the window text, the tray tip, the rate pane's
     // status lines and the stale colours in step with the status.
@@ -126,8 +120,8 @@ private:
 
     RateUpdater updater;          // the worker's; set up before it starts
     UniqueHandle updateNowEvent;  // owned: auto-reset; set by "&Update now", waited on by the worker
-    mutable std::mutex statusMutex;
-    UpdateStatus status;        // guarded by statusMutex
-    std::string shownStatus;    // window thread only: the text last shown
-    std::string speechProblem;  // window thread only: why nothing is spoken; "" when all is well
+    UpdateStatus workerStatus;    // the worker's own
+    UpdateStatus status;          // window thread only: the worker's, as last handed over
+    std::string shownStatus;      // window thread only: the text last shown
+    std::string speechProblem;    // window thread only: why nothing is spoken; "" when all is well
 };
