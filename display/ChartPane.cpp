@@ -117,7 +117,8 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
         const int dpi = WindowDpi(window);
         FitHistoryToColumns(shownCopy->history, ChartPlotWidth(0, GetWidth(), dpi));
         DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth(), dpi,
-                      stale ? chartStaleLineColor : chartLineColor);
+                      stale ? chartStaleLineColor : chartLineColor,
+                      labelFont.Get(ChartLabelHeight(*shownCopy, dpi)));
     }
     buffer.CopyToTarget();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "display/PaneFont.h"
 #include "rates/SharedRates.h"
 #include "window/BaseWindow.h"
 
@@ -51,7 +52,8 @@ public:
     std::atomic<SharedRates*> rateList{nullptr};
 
 private:
-    bool stale = false;  // window thread only
+    bool stale = false;              // window thread only
+    PaneFont labelFont{Font::Bold};  // window thread only: kept from paint to paint
 
     // Copies the shown record into shownCopy under the lock; false when
     // nothing is shown or the list does not hold the pair.

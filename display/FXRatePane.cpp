@@ -2,7 +2,6 @@
 
 #include "base/DpiScale.h"
 #include "display/Announcer.h"
-#include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
 #include "display/OffscreenBuffer.h"
@@ -294,8 +293,7 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     const int height = scaled(rowHeight);
     const int second = scaled(secondColumn);
     const int third = scaled(thirdColumn);
-    Font font("", Font::Bold, scaled(fontSize));
-    SelectGuard fontSelection(memory, font.GetHandle());
+    SelectGuard fontSelection(memory, rowFont.Get(scaled(fontSize)));
     SetBkMode(memory, TRANSPARENT);
 
     // The bottom lines first, from the bottom up: the rows get what is left.

@@ -1,4 +1,5 @@
 #pragma once
+#include "display/PaneFont.h"
 #include "rates/PairFilter.h"
 #include "rates/SharedRates.h"
 #include "window/BaseWindow.h"
@@ -122,6 +123,7 @@ private:
     void SelectRowAt(LPARAM point);
 
     // Window thread only.
+    PaneFont rowFont{Font::Bold};  // every line's font, at the pane's DPI
     std::string statusText;
     bool statusWarning = false;
     bool stale = false;
