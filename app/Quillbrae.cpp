@@ -1,6 +1,7 @@
 #include "app/Quillbrae.h"
 
 #include "app/StartWithWindows.h"
+#include "base/Clock.h"
 #include "base/DpiScale.h"
 #include "http/HttpFailure.h"
 #include "http/TrustedCertificate.h"
@@ -255,6 +256,20 @@ void Quillbrae::OnDpiChanged(const RECT* suggested)
     chartPane.Invalidate(nullptr, false);
 }
 
+void Quillbrae::OnResume()
+{
+    // Every wake brings PBT_APMRESUMEAUTOMATIC, and PBT_APMRESUMESUSPEND too
+    // when someone is at the machine: one update for both.
+    const uint32_t now = ClockMilliseconds();
+    if (resumedBefore && now - lastResume < OneWakeMs)
+        return;
+    resumedBefore = true;
+    lastResume = now;
+    resumed = true;
+    if (updateNowEvent)
+        SetEvent(updateNowEvent.Get());
+}
+
 void Quillbrae::BeginDrag()
 {
     // The move loop wants the press in screen coordinates: the cursor where
@@ -289,6 +304,10 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED:
         OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            OnResume();
+        return TRUE;
     case WM_MOUSEWHEEL:
         // Over either pane or the frame, the wheel moves the list.
         return SendMessageA(ratePane.window, message, wParam, lParam);

@@ -35,6 +35,11 @@ public:
     // Room for the section "Alerts"; a longer one loses its last entries.
     static constexpr DWORD AlertSectionSize = 16384;
 
+    // After a wake, the cycle waits this long for the network to come back.
+    static constexpr uint32_t WakeSettleMs = 2000;
+    // Resume messages closer together than this belong to one wake.
+    static constexpr uint32_t OneWakeMs = 30000;
+
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
     static constexpr uint32_t ShortestUpdateInterval = 10000;
@@ -118,10 +123,17 @@ private:
     // status lines and the stale colours in step with the status.
     void ShowStatus();
 
-    RateUpdater updater;          // the worker's; set up before it starts
-    UniqueHandle updateNowEvent;  // owned: auto-reset; set by "&Update now", waited on by the worker
-    UpdateStatus workerStatus;    // the worker's own
-    UpdateStatus status;          // window thread only: the worker's, as last handed over
-    std::string shownStatus;      // window thread only: the text last shown
-    std::string speechProblem;    // window thread only: why nothing is spoken; "" when all is well
+    RateUpdater updater;  // the worker's; set up before it starts
+    UniqueHandle
+        updateNowEvent;  // owned: auto-reset; set by "&Update now" and on waking, waited on by the worker
+    // Window thread: tells the worker that the computer woke from sleep;
+    // the second word of the same wake does nothing.
+    void OnResume();
+    std::atomic<bool> resumed{false};  // set on waking, taken by the worker
+    uint32_t lastResume = 0;           // window thread only: when OnResume last told the worker
+    bool resumedBefore = false;        // window thread only
+    UpdateStatus workerStatus;         // the worker's own
+    UpdateStatus status;               // window thread only: the worker's, as last handed over
+    std::string shownStatus;           // window thread only: the text last shown
+    std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
 };

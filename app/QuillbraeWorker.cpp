@@ -42,7 +42,10 @@ uint32_t Quillbrae::Run()
             chartPane.Invalidate(nullptr, false);
         });
         ratePane.SpeakSelected();
-        // The next cycle comes when it is due or when "&Update now" asks.
+        // The next cycle comes when it is due or when "&Update now" or a
+        // wake from sleep asks.
+        const uint32_t waitFrom = ClockMilliseconds();
+        const uint32_t due = backoff.RemainingMs();
         for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
             Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
             if (woken == Wake::Stop)
@@ -51,6 +54,16 @@ uint32_t Quillbrae::Run()
                 backoff.Clear();
                 break;
             }
+        }
+        // A wait that overran by more than an interval slept through it:
+        // treated as a wake, the same as the system's word for one.
+        const bool overslept = ClockMilliseconds() - waitFrom > due + updateInterval.load();
+        if (resumed.exchange(false) || overslept) {
+            // The failures before the sleep say nothing about the network
+            // now; give it a moment to come back, then ask.
+            backoff.Clear();
+            if (WaitForStop(WakeSettleMs))
+                return 0;
         }
     }
     return 0;

@@ -403,6 +403,32 @@ TEST_F(WidgetInProcess, TrayIconReturnsWhenTheTaskbarIsCreatedAgain)
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon goes with the widget";
 }
 
+// Waking from sleep: the rates are fetched again within seconds, not at the
+// next interval, and the two words Windows sends for one wake make one update.
+TEST_F(WidgetInProcess, WakingFromSleepUpdatesWithinFourSecondsOncePerWake)
+{
+    const std::string body = "EURUSD,1.08421,1.08452,-,1.0900,1.0800,+0.12x,1.0830,-,";
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(head + body)});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer", "600000");  // ten minutes
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    const size_t firstCycle = server.Requests().size();
+
+    PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() > firstCycle; }, 4s))
+        << "no request within four seconds of the wake";
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() >= 2 * firstCycle; }, 10s));
+    const size_t afterWake = server.Requests().size();
+
+    // The same wake's second word, as when someone is at the machine.
+    PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_FALSE(PumpUntil([&] { return server.Requests().size() > afterWake; }, 3500ms));
+    EXPECT_EQ(server.Requests().size(), afterWake);
+}
+
 TEST_F(WidgetInProcess, ClosesAtOnceWhileADownloadHangs)
 {
     ScriptedServer server;
