@@ -34,8 +34,10 @@ Quillbrae::Quillbrae() : updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, null
 
 Quillbrae::~Quillbrae()
 {
-    // The worker reads the panes; it must be gone before they are.
+    // The worker reads the panes; it must be gone before they are. Tasks
+    // still waiting would find the members gone.
     Stop();
+    ui.Close();
 }
 
 bool Quillbrae::Create()

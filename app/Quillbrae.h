@@ -124,8 +124,8 @@ private:
     void ShowStatus();
 
     RateUpdater updater;  // the worker's; set up before it starts
-    UniqueHandle
-        updateNowEvent;  // owned: auto-reset; set by "&Update now" and on waking, waited on by the worker
+    // Owned: auto-reset; set by "&Update now" and on waking, waited on by the worker.
+    UniqueHandle updateNowEvent;
     // Window thread: tells the worker that the computer woke from sleep;
     // the second word of the same wake does nothing.
     void OnResume();
