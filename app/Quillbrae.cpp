@@ -1,65 +1,28 @@
 #include "app/Quillbrae.h"
 
-#include "app/AlertBalloon.h"
 #include "app/StartWithWindows.h"
 #include "base/Clock.h"
 #include "base/DpiScale.h"
-#include "display/RateSpeech.h"
 #include "http/HttpFailure.h"
 #include "http/TrustedCertificate.h"
-#include "update/Backoff.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
-
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <random>
 #include <vector>
 
 namespace {
 
 const char* const SettingsSection = names::kWidgetSection;
 
-// Tray icon record size: the first-generation layout, whose tip holds 63
-// characters, is all the widget needs and every shell accepts it.
-constexpr DWORD TrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
-constexpr size_t TrayTipLength = 63;
-
-// Shell time-outs tolerated while adding the tray icon at start-up: about
-// ten seconds, then the widget runs on and waits for "TaskbarCreated".
-constexpr int TrayTimeoutRetries = 8;
-
-// "Quillbrae - updated 12:34:56": what screen readers and other programs read.
-std::string WindowText(const std::string& status) { return "Quillbrae - " + status; }
-
-// A tip for the tray icon: `text`, cut to fit with "..." where it is longer.
-std::string TrayTip(const std::string& text)
-{
-    if (text.size() <= TrayTipLength)
-        return text;
-    return text.substr(0, TrayTipLength - 3) + "...";
-}
-
-// Uniform in [0, 1), for the back-off's jitter; its own generator, as only
-// the worker draws from it.
-double JitterShare()
-{
-    static std::minstd_rand generator(ClockMilliseconds() ^ GetCurrentProcessId());
-    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
-}
-
 }  // namespace
 
-Quillbrae::Quillbrae()
-    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
-      updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+Quillbrae::Quillbrae() : updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ratePane.fontSize = 12;
     ratePane.textColor = 0x000000;
@@ -71,10 +34,10 @@ Quillbrae::Quillbrae()
 
 Quillbrae::~Quillbrae()
 {
-    // The worker reads the panes; it must be gone before they are.
+    // The worker reads the panes; it must be gone before they are. Tasks
+    // still waiting would find the members gone.
     Stop();
-    if (trayRemoval.joinable())
-        trayRemoval.join();
+    ui.Close();
 }
 
 bool Quillbrae::Create()
@@ -96,10 +59,13 @@ bool Quillbrae::OnCreate()
 {
     SetExStyle(WS_EX_TOOLWINDOW);
     SetStyle(GetStyle() & ~(WS_CAPTION | WS_SYSMENU));
-    AddTrayIcon(IconResource);
+    ui.Attach(window);
+    tray.SetTip(ProgramName());
+    tray.Add(window, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IconResource)));
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
-    announcer.Voice().OnProblem([target = window] { PostMessageA(target, SpeechProblemMessage, 0, 0); });
+    announcer.Voice().OnProblem(
+        [this] { ui.Post([this] { ShowSpeechProblem(announcer.Voice().Problem()); }); });
     Start();
     LoadPlacement();
     return true;
@@ -150,46 +116,6 @@ void Quillbrae::ReadAlerts()
         lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
     }
     alerts = PriceAlerts::ParseSection(lines);
-}
-
-void Quillbrae::CheckAlerts()
-{
-    if (alerts.Empty())
-        return;
-    std::vector<std::pair<std::string, std::string>> prices;
-    {
-        auto records = ratePane.rates.Lock();
-        for (const FXRate& rate : *records) {
-            if (alerts.Watches(rate.code))
-                prices.emplace_back(rate.code, rate.priceText);
-        }
-    }
-    // Spoken and queued with the lock let go: the speech program may take its time.
-    bool queued = false;
-    for (const auto& price : prices) {
-        for (const std::string& message : alerts.Check(price.first, price.second)) {
-            if (ratePane.speechEnabled.load())
-                announcer.Announce(message);
-            std::lock_guard<std::mutex> guard(balloonLock);
-            AppendBalloonLine(balloonText, message);
-            queued = true;
-        }
-    }
-    if (queued)
-        PostMessageA(window, AlertMessage, 0, 0);
-}
-
-void Quillbrae::ShowAlertBalloon()
-{
-    std::string text;
-    {
-        std::lock_guard<std::mutex> guard(balloonLock);
-        text.swap(balloonText);
-    }
-    if (text.empty() || trayIcon.hWnd == nullptr)
-        return;
-    NOTIFYICONDATAA balloon = AlertBalloon(trayIcon, text, ProgramName());
-    Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }
 
 void Quillbrae::ReadTrustedCertificate()
@@ -250,12 +176,12 @@ void Quillbrae::LoadPlacement()
 void Quillbrae::SavePlacement()
 {
     App::SavePlacement();
-    Stop();
 
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(),
+                               SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
                                SettingsFilePath().c_str());
     if (!pairList.empty())
@@ -264,24 +190,16 @@ void Quillbrae::SavePlacement()
     if (!trustedCertificate.empty())
         WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
                                    SettingsFilePath().c_str());
-
-    RemoveTrayIcon();
-}
-
-void Quillbrae::RemoveTrayIcon()
-{
-    if (trayIcon.hWnd == nullptr || trayRemoval.joinable())
-        return;
-    NOTIFYICONDATAA record = trayIcon;
-    trayIcon.hWnd = nullptr;  // App::OnClose must not remove it a second time
-    trayRemoval = std::thread([record]() mutable { Shell_NotifyIconA(NIM_DELETE, &record); });
 }
 
 bool Quillbrae::OnClose()
 {
+    // The worker first: nothing it does may land after the settings are
+    // written, and once it is gone nothing new is announced.
+    Stop();
     SavePlacement();
-    // The worker is gone, so nothing new is announced: silence the voice
-    // and let its thread go.
+    tray.Remove();
+    // Silence the voice and let its thread go.
     announcer.Close();
     return true;
 }
@@ -340,6 +258,20 @@ void Quillbrae::OnDpiChanged(const RECT* suggested)
     chartPane.Invalidate(nullptr, false);
 }
 
+void Quillbrae::OnResume()
+{
+    // Every wake brings PBT_APMRESUMEAUTOMATIC, and PBT_APMRESUMESUSPEND too
+    // when someone is at the machine: one update for both.
+    const uint32_t now = ClockMilliseconds();
+    if (resumedBefore && now - lastResume < OneWakeMs)
+        return;
+    resumedBefore = true;
+    lastResume = now;
+    resumed = true;
+    if (updateNowEvent)
+        SetEvent(updateNowEvent.Get());
+}
+
 void Quillbrae::BeginDrag()
 {
     // The move loop wants the press in screen coordinates: the cursor where
@@ -350,7 +282,12 @@ void Quillbrae::BeginDrag()
 
 LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (ui.Handle(message))
+        return 0;
     switch (message) {
+    case WM_DESTROY:
+        ui.Close();  // nothing handed over runs once the window is gone
+        break;
     case WM_NOTIFY:
         HandlePaneNotify(lParam);
         return 0;
@@ -366,30 +303,21 @@ LRESULT Quillbrae::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_RBUTTONUP:
         ShowPopupMenu();
         return 0;
-    case AlertMessage:
-        ShowAlertBalloon();
-        return 0;
     case WM_DPICHANGED:
         OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            OnResume();
+        return TRUE;
     case WM_MOUSEWHEEL:
         // Over either pane or the frame, the wheel moves the list.
         return SendMessageA(ratePane.window, message, wParam, lParam);
-    case StatusChangedMessage:
-        ShowStatus();
-        return 0;
-    case SpeechProblemMessage:
-        ShowSpeechProblem(announcer.Voice().Problem());
-        return 0;
     default:
         break;
     }
-    if (message == taskbarCreatedMessage && taskbarCreatedMessage != 0) {
-        // The shell restarted and forgot every icon.
-        trayIcon.hWnd = nullptr;
-        AddTrayIcon(IconResource);
+    if (tray.OnMessage(message))
         return 0;
-    }
     return App::DefaultProc(hwnd, message, wParam, lParam);
 }
 
@@ -443,125 +371,4 @@ void Quillbrae::ShowPopupMenu()
     GetCursorPos(&at);
     UINT chosen = menu.Track(at.x, at.y, window);
     OnCommand(chosen, 0);
-}
-
-bool Quillbrae::AddTrayIcon(int iconId)
-{
-    if (trayIcon.hWnd != nullptr)
-        Shell_NotifyIconA(NIM_DELETE, &trayIcon);
-
-    std::memset(&trayIcon, 0, sizeof(trayIcon));
-    trayIcon.cbSize = TrayRecordSize;
-    trayIcon.hWnd = window;
-    trayIcon.uID = TrayIconId;
-    trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayIcon.uCallbackMessage = TrayCallbackMessage;
-    trayIcon.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
-    const std::string tip = TrayTip(shownStatus.empty() ? ProgramName() : WindowText(shownStatus));
-    std::memcpy(trayIcon.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
-
-    if (Shell_NotifyIconA(NIM_ADD, &trayIcon)) {
-        Shell_NotifyIconA(NIM_MODIFY, &trayIcon);
-        return true;
-    }
-    // The shell may still be starting (just after log-on): it answers with
-    // time-outs for a while. Anything else means there is no tray.
-    Sleep(2000);
-    for (int attempt = 0; attempt < TrayTimeoutRetries; ++attempt) {
-        if (Shell_NotifyIconA(NIM_ADD, &trayIcon))
-            return true;
-        if (GetLastError() != ERROR_TIMEOUT)
-            break;
-        if (Shell_NotifyIconA(NIM_MODIFY, &trayIcon))
-            return true;
-        Sleep(1000);
-    }
-    trayIcon.hWnd = nullptr;  // no icon shown: nothing to remove at close
-    return false;
-}
-
-uint32_t Quillbrae::Run()
-{
-    Backoff backoff(ClockMilliseconds, JitterShare);
-    while (!stopRequested) {
-        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
-        if (stopRequested)
-            break;
-        backoff.Schedule(outcome, updateInterval);
-        RecordOutcome(outcome);
-        if (outcome.kind == UpdateOutcome::Kind::Updated)
-            CheckAlerts();
-        ratePane.Refresh();
-        chartPane.ShowSelectedRate(ratePane);
-        chartPane.Refresh();
-        // The next cycle comes when it is due or when "&Update now" asks.
-        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
-            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
-            if (woken == Wake::Stop)
-                return 0;
-            if (woken == Wake::Other) {
-                backoff.Clear();
-                break;
-            }
-        }
-    }
-    return 0;
-}
-
-void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
-{
-    {
-        std::lock_guard<std::mutex> guard(statusMutex);
-        status.Record(outcome, ClockMilliseconds());
-    }
-    PostMessageA(window, StatusChangedMessage, 0, 0);
-}
-
-void Quillbrae::ShowStatus()
-{
-    UpdateStatus current;
-    {
-        std::lock_guard<std::mutex> guard(statusMutex);
-        current = status;
-    }
-    const uint32_t now = ClockMilliseconds();
-    const uint32_t interval = updateInterval;
-    std::string text = current.Text();
-    if (!speechProblem.empty())
-        text += (text.empty() ? "" : "; ") + speechProblem;
-    bool stale = current.Stale(now, interval);
-    if (text != shownStatus) {
-        shownStatus = text;
-        SetText(WindowText(text).c_str());
-        SetTrayTip(WindowText(text));
-    }
-    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
-    chartPane.SetStale(stale);
-    // Staleness comes with time alone: look again when it is due.
-    if (std::optional<uint32_t> until = current.UntilStale(now, interval))
-        SetTimer(window, StaleTimerId, *until + 1, nullptr);
-    else
-        KillTimer(window, StaleTimerId);
-}
-
-bool Quillbrae::OnTimer(WPARAM timerId, LPARAM)
-{
-    if (timerId != StaleTimerId)
-        return false;
-    KillTimer(window, StaleTimerId);
-    ShowStatus();
-    return true;
-}
-
-void Quillbrae::SetTrayTip(const std::string& text)
-{
-    if (trayIcon.hWnd == nullptr)
-        return;
-    NOTIFYICONDATAA change = trayIcon;
-    change.uFlags = NIF_TIP;
-    std::memset(change.szTip, 0, sizeof(change.szTip));
-    const std::string tip = TrayTip(text);
-    std::memcpy(change.szTip, tip.data(), std::min(tip.size(), TrayTipLength));
-    std::memcpy(trayIcon.szTip, change.szTip, sizeof(trayIcon.szTip));
-    Shell_NotifyIconA(NIM_MODIFY, &change);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/TrayIcon.h"
 #include "base/Names.h"
 #include "display/Announcer.h"
 #include "display/ChartPane.h"
@@ -9,11 +10,11 @@
 #include "update/UpdateStatus.h"
 #include "window/App.h"
 #include "window/Thread.h"
+#include "window/UiTask.h"
 #include "window/UniqueHandle.h"
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,18 +28,17 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT UpdateNowCommand = names::kUpdateNowCommand;
-    // Posted by the worker after each cycle: the status has changed.
-    static constexpr UINT StatusChangedMessage = WM_APP + 11;
     static constexpr UINT TrayIconId = 1;
     // Fires when the rates shown are due to go stale.
     static constexpr UINT_PTR StaleTimerId = 2;
     static constexpr int IconResource = names::kIconResource;
-    // Posted by the worker when alert messages wait for the tray balloon.
-    static constexpr UINT AlertMessage = WM_APP + 1;
     // Room for the section "Alerts"; a longer one loses its last entries.
     static constexpr DWORD AlertSectionSize = 16384;
-    // Posted by the system voice's thread when the voice fails.
-    static constexpr UINT SpeechProblemMessage = WM_APP + 2;
+
+    // After a wake, the cycle waits this long for the network to come back.
+    static constexpr uint32_t WakeSettleMs = 2000;
+    // Resume messages closer together than this belong to one wake.
+    static constexpr uint32_t OneWakeMs = 30000;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
     // Anything below the default means "as fast as allowed".
@@ -65,10 +65,6 @@ public:
     bool OnTimer(WPARAM timerId, LPARAM lParam) override;
     uint32_t Run() override;
 
-    // Adds (or re-adds) the tray icon. Retries while the shell times out,
-    // for a bounded while: a shell that comes up later announces itself with
-    // "TaskbarCreated", and the icon is added again then.
-    bool AddTrayIcon(int iconId);
     void HandlePaneNotify(LPARAM header);
     void OnDpiChanged(const RECT* suggested);
     void ShowPopupMenu();
@@ -80,6 +76,11 @@ public:
     // notice away. Window thread only.
     void ShowSpeechProblem(const std::string& problem);
 
+    // What other threads hand to the window thread; declared before
+    // everything whose threads post to it, so that it goes last.
+    UiTask ui;
+    // The icon in the notification area, with the status as its tip.
+    TrayIcon tray{TrayIconId, TrayCallbackMessage};
     FXRatePane ratePane;
     ChartPane chartPane;
     // Where the spoken prices go; the rate pane borrows it.
@@ -111,31 +112,28 @@ private:
     // Worker thread: checks the latest prices against the alert levels and
     // reports each crossing by speech (when on) and by the tray balloon.
     void CheckAlerts();
-    void ShowAlertBalloon();
-    // Takes the tray icon down without holding up the close: a shell may
-    // take its time over it (Wine's waits for the X server to unmap the
-    // icon's window), and the window can go meanwhile.
-    void RemoveTrayIcon();
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
     // Read before the worker starts; from then on the worker's alone.
     PriceAlerts alerts;
-    std::mutex balloonLock;
-    std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
-    // Worker: notes a cycle's outcome for the window thread and tells it.
+    // Worker: notes a cycle's outcome and hands the window thread a copy.
     void RecordOutcome(const UpdateOutcome& outcome);
     // Window thread: brings the window text, the tray tip, the rate pane's
     // status lines and the stale colours in step with the status.
     void ShowStatus();
-    void SetTrayTip(const std::string& text);
 
-    RateUpdater updater;             // the worker's; set up before it starts
-    UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
-    UniqueHandle updateNowEvent;     // owned: auto-reset; set by "&Update now", waited on by the worker
-    mutable std::mutex statusMutex;
-    UpdateStatus status;             // guarded by statusMutex
-    std::string shownStatus;         // window thread only: the text last shown
-    std::string speechProblem;       // window thread only: why nothing is spoken; "" when all is well
-    std::thread trayRemoval;         // owned: joined by the destructor
+    RateUpdater updater;  // the worker's; set up before it starts
+    // Owned: auto-reset; set by "&Update now" and on waking, waited on by the worker.
+    UniqueHandle updateNowEvent;
+    // Window thread: tells the worker that the computer woke from sleep;
+    // the second word of the same wake does nothing.
+    void OnResume();
+    std::atomic<bool> resumed{false};  // set on waking, taken by the worker
+    uint32_t lastResume = 0;           // window thread only: when OnResume last told the worker
+    bool resumedBefore = false;        // window thread only
+    UpdateStatus workerStatus;         // the worker's own
+    UpdateStatus status;               // window thread only: the worker's, as last handed over
+    std::string shownStatus;           // window thread only: the text last shown
+    std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
 };

@@ -7,7 +7,7 @@
 #include "display/RateChart.h"
 #include "window/WindowDpi.h"
 
-#include <functional>
+#include <algorithm>
 
 ChartPane::ChartPane()
 {
@@ -40,7 +40,28 @@ void ChartPane::ShowSelectedRate(FXRatePane& ratePane)
 {
     auto records = ratePane.rates.Lock();
     rateList = &ratePane.rates;
-    shownRate = ratePane.GetSelectedRate(*records);
+    const FXRate* selected = ratePane.GetSelectedRate(*records);
+    shownCode = selected != nullptr ? selected->code : std::string();
+}
+
+void ChartPane::ShowCode(const std::string& code)
+{
+    SharedRates* list = rateList.load();
+    if (list == nullptr) {
+        shownCode = code;
+        return;
+    }
+    auto records = list->Lock();
+    shownCode = code;
+}
+
+std::string ChartPane::ShownCode() const
+{
+    SharedRates* list = rateList.load();
+    if (list == nullptr)
+        return shownCode;
+    auto records = list->Lock();
+    return shownCode;
 }
 
 void ChartPane::SetStale(bool isStale)
@@ -57,14 +78,13 @@ bool ChartPane::CopyShownRate()
     if (list == nullptr)
         return false;
     auto records = list->Lock();
-    if (shownRate == nullptr || records->empty())
+    if (shownCode.empty())
         return false;
-    // A pointer left over from before the list was (re)filled must not be
-    // followed; std::less orders any two pointers.
-    std::less<const FXRate*> before;
-    const FXRate* first = records->data();
-    if (before(shownRate, first) || !before(shownRate, first + records->size()))
+    auto found = std::find_if(records->begin(), records->end(),
+                              [this](const FXRate& record) { return record.code == shownCode; });
+    if (found == records->end())
         return false;
+    const FXRate* shownRate = &*found;
     // Assigned, not made anew, so the storage is reused; with room for as
     // much as the shown history has room for, so that a history growing by
     // a sample between paints does not make every paint allocate anew.
@@ -97,7 +117,8 @@ void ChartPane::PaintContent(HDC dc, const RECT& area)
         const int dpi = WindowDpi(window);
         FitHistoryToColumns(shownCopy->history, ChartPlotWidth(0, GetWidth(), dpi));
         DrawRateChart(*shownCopy, buffer.Get(), 0, GetWidth(), dpi,
-                      stale ? chartStaleLineColor : chartLineColor);
+                      stale ? chartStaleLineColor : chartLineColor,
+                      labelFont.Get(ChartLabelHeight(*shownCopy, dpi)));
     }
     buffer.CopyToTarget();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "display/PaneFont.h"
 #include "rates/SharedRates.h"
 #include "window/BaseWindow.h"
 
@@ -6,6 +7,7 @@
 
 #include <atomic>
 #include <optional>
+#include <string>
 
 class FXRatePane;
 
@@ -13,9 +15,10 @@ class FXRatePane;
 // rate pane has selected. Mouse messages go on to the parent unchanged, so
 // dragging and the popup menu work over the chart too.
 //
-// `shownRate` points into `*rateList` and is written and read only while
-// that list's lock is held. A paint takes the lock just long enough to copy
-// the record, then draws the copy: it never waits on the network.
+// The pane keeps the shown pair's code, never a pointer into the list: records
+// may be added at any time. A paint takes the list's lock just long enough
+// to find the record by its code and copy it, then draws the copy: it never
+// waits on the network.
 class ChartPane : public BaseWindow {
 public:
     ChartPane();
@@ -27,10 +30,14 @@ public:
     void Refresh() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Points the chart at the rate pane's selected record (null while its
-    // list is empty), taking that list's lock for the change. The owner
-    // calls it after every update cycle and on every selection change.
+    // Shows the rate pane's selected pair (none while its list is empty),
+    // from that pane's list, taking the list's lock for the change. The
+    // owner calls it after every update cycle and on every selection change.
     void ShowSelectedRate(FXRatePane& ratePane);
+    // Shows the pair `code` of `rateList` (none for ""), whether or not the
+    // list holds it yet.
+    void ShowCode(const std::string& code);
+    std::string ShownCode() const;
 
     // Draws the line grey while the rates are stale; window thread only.
     void SetStale(bool isStale);
@@ -40,18 +47,20 @@ public:
     // WM_PRINTCLIENT both come here.
     void PaintContent(HDC dc, const RECT& area);
 
-    const FXRate* shownRate = nullptr;  // not owned; guarded by rateList's lock
-    // Not owned: the list shownRate points into. Set by the owner (or by
-    // ShowSelectedRate); atomic, as the first setting may come from the
-    // worker while a paint reads it.
+    // Not owned: the list the shown pair is found in. Set by the owner (or
+    // by ShowSelectedRate); atomic, as a paint may read it meanwhile.
     std::atomic<SharedRates*> rateList{nullptr};
 
 private:
-    bool stale = false;  // window thread only
+    bool stale = false;              // window thread only
+    PaneFont labelFont{Font::Bold};  // window thread only: kept from paint to paint
 
     // Copies the shown record into shownCopy under the lock; false when
-    // nothing is shown or the pointer no longer lies inside the list.
+    // nothing is shown or the list does not hold the pair.
     bool CopyShownRate();
+
+    // The shown pair; guarded by rateList's lock once there is a list.
+    std::string shownCode;
 
     // The record as the last paint copied it, its history fitted to the
     // plot's columns (display/FitHistory.h); painting's own. It stays from

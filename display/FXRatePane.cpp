@@ -2,7 +2,6 @@
 
 #include "base/DpiScale.h"
 #include "display/Announcer.h"
-#include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/HaloText.h"
 #include "display/OffscreenBuffer.h"
@@ -23,11 +22,11 @@ namespace {
 constexpr int firstColumn = 4;
 constexpr int secondColumn = 76;
 constexpr int thirdColumn = 122;
-constexpr int textTop = 4;          // first row's text; its bar starts at 0
+constexpr int textTop = 4;            // first row's text; its bar starts at 0
 constexpr int startTimeBottom = 264;  // the chart frame's bottom, when the pane reaches it
 constexpr int startTimeInset = 4;
-constexpr int bottomMargin = 2;       // below the last line of a short pane
-constexpr int footerGap = 2;          // between the last row's bar and the bottom lines
+constexpr int bottomMargin = 2;  // below the last line of a short pane
+constexpr int footerGap = 2;     // between the last row's bar and the bottom lines
 constexpr size_t statusLineLimit = 2;
 constexpr COLORREF selectionColor = 0xCCCCCC;
 
@@ -77,6 +76,30 @@ void FXRatePane::SetPairFilter(PairFilter filter)
 {
     auto records = rates.Lock();
     pairFilter = std::move(filter);
+    // Other rows altogether: the row stays, and the pair there is noted.
+    selected.chosen = true;
+}
+
+int32_t FXRatePane::SelectedRow(const SharedRates::Records& records, const std::vector<size_t>& shown) const
+{
+    const int32_t row = selected.value.load();
+    const int32_t count = CountOf(shown);
+    auto codeAt = [&](int32_t at) -> const std::string& {
+        return records[shown[static_cast<size_t>(at)]].code;
+    };
+    if (selected.chosen.exchange(false) || selectedCode.empty()) {
+        selectedCode = row >= 0 && row < count ? codeAt(row) : std::string();
+        return row;
+    }
+    if (row >= 0 && row < count && codeAt(row) == selectedCode)
+        return row;
+    for (int32_t at = 0; at < count; ++at) {
+        if (codeAt(at) == selectedCode) {
+            selected.value.store(at);
+            return at;
+        }
+    }
+    return row;  // the pair is not shown: the row stays
 }
 
 std::vector<size_t> FXRatePane::ShownRows(const SharedRates::Records& records) const
@@ -87,7 +110,7 @@ std::vector<size_t> FXRatePane::ShownRows(const SharedRates::Records& records) c
 FXRate* FXRatePane::GetSelectedRate(SharedRates::Records& records) const
 {
     std::vector<size_t> shown = ShownRows(records);
-    int32_t index = selected.load();
+    int32_t index = SelectedRow(records, shown);
     if (index < 0 || index >= CountOf(shown))
         return nullptr;
     return &records[shown[static_cast<size_t>(index)]];
@@ -101,6 +124,11 @@ const FXRate* FXRatePane::GetSelectedRate(const SharedRates::Records& records) c
 void FXRatePane::Refresh()
 {
     Invalidate(nullptr, false);
+    SpeakSelected();
+}
+
+void FXRatePane::SpeakSelected()
+{
     if (!speechEnabled.load())
         return;
     std::string text;
@@ -128,8 +156,8 @@ bool FXRatePane::OnCreate()
 {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    startTime = FormatText("%04d/%02d/%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-                           now.wSecond);
+    startTime = FormatText("%04d/%02d/%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+                           now.wMinute, now.wSecond);
     return true;
 }
 
@@ -146,10 +174,12 @@ void FXRatePane::SetStatus(const std::string& text, bool warning, bool isStale)
 void FXRatePane::MoveSelection(WPARAM key)
 {
     auto records = rates.Lock();
-    int32_t count = CountOf(ShownRows(*records));
+    std::vector<size_t> shown = ShownRows(*records);
+    int32_t count = CountOf(shown);
     // An empty list keeps 0: -1 would be taken for a row once it fills.
-    int32_t index = SelectionAfterKey(key, selected.load(), count, visibleRows);
+    int32_t index = SelectionAfterKey(key, SelectedRow(*records, shown), count, visibleRows);
     selected.store(index);
+    SelectedRow(*records, shown);  // notes the pair at once, before any merge moves the rows
     firstRow = FirstRowInView(firstRow, index, count, visibleRows);
 }
 
@@ -157,11 +187,14 @@ void FXRatePane::TurnWheel(int delta)
 {
     {
         auto records = rates.Lock();
-        int32_t count = CountOf(ShownRows(*records));
-        int32_t index = SelectionAfterWheel(delta, selected.load(), count);
-        if (index == selected.load())
+        std::vector<size_t> shown = ShownRows(*records);
+        int32_t count = CountOf(shown);
+        int32_t from = SelectedRow(*records, shown);
+        int32_t index = SelectionAfterWheel(delta, from, count);
+        if (index == from)
             return;
         selected.store(index);
+        SelectedRow(*records, shown);
         firstRow = FirstRowInView(firstRow, index, count, visibleRows);
     }
     NotifyParent(selectionChanged);
@@ -181,10 +214,12 @@ void FXRatePane::SelectRowAt(LPARAM point)
     int code;
     {
         auto records = rates.Lock();
-        if (row >= CountOf(ShownRows(*records)))
+        std::vector<size_t> shown = ShownRows(*records);
+        if (row >= CountOf(shown))
             return;
-        code = row == selected.load() ? selectedRowClicked : selectionChanged;
+        code = row == SelectedRow(*records, shown) ? selectedRowClicked : selectionChanged;
         selected.store(row);
+        SelectedRow(*records, shown);
     }
     // The lock is let go first: the parent answers by reading the selection.
     NotifyParent(code);
@@ -239,7 +274,7 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
             const FXRate& rate = (*records)[index];
             rows.push_back(Row{rate.trend, rate.priceText, rate.changeText, rate.code});
         }
-        selectedRow = selected.load();
+        selectedRow = SelectedRow(*records, shown);
     }
 
     if (rows.empty() && statusText.empty()) {
@@ -258,8 +293,7 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     const int height = scaled(rowHeight);
     const int second = scaled(secondColumn);
     const int third = scaled(thirdColumn);
-    Font font("", Font::Bold, scaled(fontSize));
-    SelectGuard fontSelection(memory, font.GetHandle());
+    SelectGuard fontSelection(memory, rowFont.Get(scaled(fontSize)));
     SetBkMode(memory, TRANSPARENT);
 
     // The bottom lines first, from the bottom up: the rows get what is left.
@@ -276,7 +310,8 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
     if (height > 0)
         visibleRows = std::max((rowsBottom - top) / height, 1);
     const int32_t count = static_cast<int32_t>(std::min<size_t>(rows.size(), INT32_MAX));
-    firstRow = FirstRowInView(firstRow, std::clamp(selectedRow, 0, std::max(count - 1, 0)), count, visibleRows);
+    firstRow =
+        FirstRowInView(firstRow, std::clamp(selectedRow, 0, std::max(count - 1, 0)), count, visibleRows);
 
     int rightmost = paneWidth;
     int y = top;
@@ -289,7 +324,9 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
             FillRect(memory, &bar, brush.Get());
         }
 
-        COLORREF priceColor = row.trend == FXRate::Rose ? riseColor : row.trend == FXRate::Fell ? fallColor : textColor;
+        COLORREF priceColor = row.trend == FXRate::Rose   ? riseColor
+                              : row.trend == FXRate::Fell ? fallColor
+                                                          : textColor;
         bool falling = row.change.find('-') != std::string::npos;
         COLORREF changeColor = falling ? fallColor : riseColor;
         COLORREF codeColor = textColor;
@@ -307,11 +344,12 @@ void FXRatePane::PaintContent(HDC dc, const RECT& area)
 
     ::SetTextColor(memory, statusWarning ? warningColor : textColor);
     for (size_t i = 0; i < statusLines.size(); ++i)
-        DrawPlainText(memory, scaled(startTimeInset), statusTop + static_cast<int>(i) * lineHeight, statusLines[i]);
+        DrawPlainText(memory, scaled(startTimeInset), statusTop + static_cast<int>(i) * lineHeight,
+                      statusLines[i]);
     if (showStartTime) {
         SIZE extent = TextExtent(memory, startTime);
-        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset), lineBottom - extent.cy, startTime,
-                     scaled(1));
+        DrawHaloText(memory, rightmost - extent.cx - scaled(startTimeInset), lineBottom - extent.cy,
+                     startTime, scaled(1));
     }
     buffer.CopyToTarget();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "display/PaneFont.h"
 #include "rates/PairFilter.h"
 #include "rates/SharedRates.h"
 #include "window/BaseWindow.h"
@@ -20,26 +21,54 @@ class Announcer;
 // WM_NOTIFY; a right-button release goes on to the parent. Ctrl+C and
 // WM_COPY put the selected pair on the clipboard.
 //
-// Threads: the worker merges downloads into `rates` and calls Refresh; the
-// window thread paints and handles input. Both reach the records only through
-// rates.Lock(). `selected` is written only by the window thread and only
-// while it holds that lock, so under the lock 0 <= selected < size holds
-// whenever the list is not empty. With a pair filter set, rows and
-// `selected` count the records the filter shows, not the whole list.
+// Threads: the worker merges downloads into `rates`; the window thread
+// paints and handles input. Both reach the records only through
+// rates.Lock(). With a pair filter set, rows and `selected` count the
+// records the filter shows, not the whole list.
+//
+// The selection follows its pair: records may be added later, and a listed
+// pair takes its listed place when it appears, so rows move under a
+// selected pair. A row chosen (by the user, or by storing into `selected`)
+// notes its pair; whenever the pane next looks under the lock, the row is
+// moved to wherever that pair now is.
 class FXRatePane : public BaseWindow {
 public:
+    // The selected row. Storing chooses by row; the pane itself only moves
+    // it to follow the chosen pair.
+    class Selection {
+    public:
+        Selection& operator=(int32_t row)
+        {
+            store(row);
+            return *this;
+        }
+        void store(int32_t row)
+        {
+            value.store(row);
+            chosen.store(true);
+        }
+        int32_t load() const { return value.load(); }
+
+    private:
+        friend class FXRatePane;
+        std::atomic<int32_t> value{0};
+        std::atomic<bool> chosen{true};  // stored since the pane last noted its pair
+    };
+
     // Notification codes sent to the parent (WM_NOTIFY, NMHDR::code).
-    static constexpr int selectionChanged = -101;    // LVN_ITEMCHANGED
-    static constexpr int selectedRowClicked = -2;    // NM_CLICK
+    static constexpr int selectionChanged = -101;  // LVN_ITEMCHANGED
+    static constexpr int selectedRowClicked = -2;  // NM_CLICK
 
     FXRatePane();
     ~FXRatePane() override;
 
-    // Queues a repaint and, with speech on, announces the selected pair's
-    // price text (through `announcer` when there is one, otherwise to the
-    // speech program alone), waiting at most speechTimeoutMs. Runs on the
-    // worker thread; the lock is not held while the text is announced.
+    // Queues a repaint, then SpeakSelected.
     void Refresh() override;
+    // With speech on, announces the selected pair's price text (through
+    // `announcer` when there is one, otherwise to the speech program alone),
+    // waiting at most speechTimeoutMs: so any thread but the window's. The
+    // lock is not held while the text is announced.
+    void SpeakSelected();
     bool OnCreate() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -69,12 +98,13 @@ public:
 
     SharedRates rates;
     int32_t rowHeight = 16;
-    std::atomic<int32_t> selected{0};
-    COLORREF fallColor = 0xFF0000;  // blue
-    COLORREF riseColor = 0x0000FF;  // red
-    COLORREF staleColor = 0x808080; // grey: every row once the rates are stale
+    // Mutable: looking under the lock may move it after its pair.
+    mutable Selection selected;
+    COLORREF fallColor = 0xFF0000;     // blue
+    COLORREF riseColor = 0x0000FF;     // red
+    COLORREF staleColor = 0x808080;    // grey: every row once the rates are stale
     COLORREF warningColor = 0x0050D0;  // dark orange: the status after a failure
-    std::string startTime;          // local time of creation; window thread only
+    std::string startTime;             // local time of creation; window thread only
     std::atomic<bool> speechEnabled{false};
     // Borrowed: the owner's, set before the worker starts and kept while it runs.
     Announcer* announcer = nullptr;
@@ -84,15 +114,20 @@ private:
 
     // The positions of the shown records, in row order; under the lock.
     std::vector<size_t> ShownRows(const SharedRates::Records& records) const;
+    // Under the lock: the selected row, moved first to where the chosen
+    // pair now is (or, when a row was chosen since, the pair there noted).
+    int32_t SelectedRow(const SharedRates::Records& records, const std::vector<size_t>& shown) const;
+    mutable std::string selectedCode;  // guarded by rates' lock: the chosen pair; "" while none
     void MoveSelection(WPARAM key);
     void TurnWheel(int delta);
     void SelectRowAt(LPARAM point);
 
     // Window thread only.
+    PaneFont rowFont{Font::Bold};  // every line's font, at the pane's DPI
     std::string statusText;
     bool statusWarning = false;
     bool stale = false;
-    int32_t firstRow = 0;      // the first row shown
+    int32_t firstRow = 0;  // the first row shown
     // How many rows the last paint had room for, and where they ended;
     // until the first paint, room for all.
     int32_t visibleRows = INT32_MAX;

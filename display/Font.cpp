@@ -3,7 +3,14 @@
 #include "display/FontManager.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+namespace {
+
+std::atomic<size_t> fontsMade{0};
+
+}  // namespace
 
 Font::Font(const std::string& face, int32_t fontStyle, int32_t height) : style(fontStyle)
 {
@@ -50,6 +57,12 @@ HFONT Font::GetHandle()
     if (!handle) {
         LOGFONTA description = logFont;
         handle.Reset(CreateFontIndirectA(&description));
+        ++fontsMade;
     }
     return handle.Get();
+}
+
+size_t Font::MadeCount()
+{
+    return fontsMade.load();
 }

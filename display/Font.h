@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,10 @@ public:
     // The GDI font, made on the first call and owned by this object: select
     // the previous font back before the Font goes away, never delete it.
     HFONT GetHandle();
+
+    // How many GDI fonts every Font of the process has made so far: the
+    // tests count the fonts that painting makes.
+    static size_t MadeCount();
 
     LOGFONTA logFont{};
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 int ChartPixel(float position, int ifNotANumber)
 {
@@ -38,7 +39,7 @@ int ChartPlotWidth(int32_t a, int32_t b, int dpiValue)
 
 namespace {
 
-constexpr int labelLeft = -10;   // value labels start this far left of their point
+constexpr int labelLeft = -10;           // value labels start this far left of their point
 constexpr float lowLabelDrop = 2.0f;     // below the lowest point
 constexpr float highLabelRise = -15.0f;  // above the highest point
 constexpr int baseLabelRise = -6;
@@ -59,7 +60,8 @@ struct Layout {
 
 void DrawSummary(HDC dc, int left, const FXRate& record, const Layout& scaled)
 {
-    std::string counts = FormatText("+%d : -%d   %s", record.rises, record.falls, record.firstPriceText.c_str());
+    std::string counts =
+        FormatText("+%d : -%d   %s", record.rises, record.falls, record.firstPriceText.c_str());
     int outline = scaled(1);
     DrawHaloText(dc, left, scaled(8), FormatText("%s    %s", record.code.c_str(), counts.c_str()), outline);
     DrawHaloText(dc, left, scaled(24), FormatText("High: %s", record.highText.c_str()), outline);
@@ -113,7 +115,13 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
 
 }  // namespace
 
-void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiValue, COLORREF lineColor)
+int ChartLabelHeight(const FXRate& record, int dpiValue)
+{
+    return dpi::Scale(record.labelFontSize, dpiValue);
+}
+
+void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiValue, COLORREF lineColor,
+                   HFONT labelFont)
 {
     const Layout scaled(dpiValue);
     // In 64 bits, so that any two 32-bit positions work; once the plot area
@@ -130,8 +138,10 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiVa
                   scaled(chartFrameBottom));
     }
 
-    Font font("", Font::Bold, scaled(record.labelFontSize));
-    SelectGuard fontSelection(dc, font.GetHandle());
+    std::optional<Font> ownFont;
+    if (labelFont == nullptr)
+        labelFont = ownFont.emplace("", Font::Bold, ChartLabelHeight(record, dpiValue)).GetHandle();
+    SelectGuard fontSelection(dc, labelFont);
     DrawSummary(dc, static_cast<int>(left), record, scaled);
     if (record.history.empty())
         return;

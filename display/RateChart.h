@@ -40,6 +40,11 @@ int ChartPlotWidth(int32_t a, int32_t b, int dpi);
 // Draws one pair between the horizontal positions a and b of `dc`: frame,
 // four summary lines, the history line and the low, high and base labels.
 // Draws nothing when the plot area (b - a - 48 pixels, scaled) is empty.
-// Reads only `record`; hand it a copy taken under the list's lock.
+// Reads only `record`; hand it a copy taken under the list's lock. The
+// labels are drawn in `labelFont`, which a pane keeps from paint to paint
+// (ChartLabelHeight high); without one, a font is made for this call.
 void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpi = 96,
-                   COLORREF lineColor = chartLineColor);
+                   COLORREF lineColor = chartLineColor, HFONT labelFont = nullptr);
+
+// The labels' font height for `record` at `dpi`.
+int ChartLabelHeight(const FXRate& record, int dpi);

@@ -220,7 +220,7 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
     EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56").size()) << text();
     EXPECT_EQ(widget->StatusText(), text().substr(12));
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
 
     // A failure names the last success and the reason; the tip, cut to fit
     // its 63 characters, says the same.
@@ -229,13 +229,13 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil([&] { return text() == since + "HTTP 503"; }, 10s)) << text();
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
 
     server.Stop();
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil([&] { return text() == since + "connection refused"; }, 10s)) << text();
-    EXPECT_STREQ(widget->trayIcon.szTip, text().c_str());
-    EXPECT_LE(std::strlen(widget->trayIcon.szTip), 63u);
+    EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
+    EXPECT_LE(std::strlen(widget->tray.Record().szTip), 63u);
 }
 
 TEST_F(WidgetInProcess, BeforeAnyRatesTheStatusSaysWhyThereAreNone)
@@ -391,7 +391,7 @@ TEST_F(WidgetInProcess, TrayIconReturnsWhenTheTaskbarIsCreatedAgain)
     probe.hWnd = widget->window;
     probe.uID = Quillbrae::TrayIconId;
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon was added at creation";
-    EXPECT_EQ(widget->trayIcon.uCallbackMessage, static_cast<UINT>(WM_USER + 1));
+    EXPECT_EQ(widget->tray.Record().uCallbackMessage, static_cast<UINT>(WM_USER + 1));
 
     // What a restarting shell does: it forgets the icon, then announces itself.
     Shell_NotifyIconA(NIM_DELETE, &probe);
@@ -401,6 +401,32 @@ TEST_F(WidgetInProcess, TrayIconReturnsWhenTheTaskbarIsCreatedAgain)
 
     Close();
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &probe)) << "the icon goes with the widget";
+}
+
+// Waking from sleep: the rates are fetched again within seconds, not at the
+// next interval, and the two words Windows sends for one wake make one update.
+TEST_F(WidgetInProcess, WakingFromSleepUpdatesWithinFourSecondsOncePerWake)
+{
+    const std::string body = "EURUSD,1.08421,1.08452,-,1.0900,1.0800,+0.12x,1.0830,-,";
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(head + body)});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer", "600000");  // ten minutes
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    const size_t firstCycle = server.Requests().size();
+
+    PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() > firstCycle; }, 4s))
+        << "no request within four seconds of the wake";
+    ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() >= 2 * firstCycle; }, 10s));
+    const size_t afterWake = server.Requests().size();
+
+    // The same wake's second word, as when someone is at the machine.
+    PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_FALSE(PumpUntil([&] { return server.Requests().size() > afterWake; }, 3500ms));
+    EXPECT_EQ(server.Requests().size(), afterWake);
 }
 
 TEST_F(WidgetInProcess, ClosesAtOnceWhileADownloadHangs)

@@ -36,8 +36,8 @@ struct ChartFixture : ::testing::Test {
 
     void Show(size_t index)
     {
-        auto records = list.Lock();
-        chart.shownRate = &(*records)[index];
+        std::string code = list.Lock()->at(index).code;
+        chart.ShowCode(code);
     }
 
     void Paint(int width = 400)
@@ -126,35 +126,51 @@ TEST_F(ChartFixture, FollowsTheRatePaneSelection)
         records->emplace_back(Quote("EURUSD", "1.0850", "0.00"));
     }
     chart.ShowSelectedRate(ratePane);
-    {
-        auto records = ratePane.rates.Lock();
-        EXPECT_EQ(chart.rateList.load(), &ratePane.rates);
-        EXPECT_EQ(chart.shownRate, &(*records)[0]);
-    }
+    EXPECT_EQ(chart.rateList.load(), &ratePane.rates);
+    EXPECT_EQ(chart.ShownCode(), "USDJPY");
     ratePane.selected = 1;
     chart.ShowSelectedRate(ratePane);
-    {
-        auto records = ratePane.rates.Lock();
-        EXPECT_EQ(chart.shownRate, &(*records)[1]);
-    }
+    EXPECT_EQ(chart.ShownCode(), "EURUSD");
 }
 
-TEST_F(ChartFixture, APointerOutsideTheListIsNotFollowed)
+TEST_F(ChartFixture, ACodeTheListDoesNotHoldDrawsNothingUntilItAppears)
 {
     AddRecords();
-    FXRate elsewhere(Quote("GBPUSD", "1.2700", "0.00"));
-    {
-        auto records = list.Lock();
-        chart.shownRate = &elsewhere;
-    }
+    chart.ShowCode("GBPUSD");
     Paint();
     EXPECT_TRUE(canvas.AllColor(canvas.Bounds(), 0xFFFFFF));
+    {
+        auto records = list.Lock();
+        records->emplace_back(Quote("GBPUSD", "1.2700", "0.00"));
+    }
+    Paint();
+    EXPECT_GT(canvas.CountColor(canvas.Bounds(), chartFrameColor), 0);
+}
+
+// Records added before the shown one (a listed pair taking its place, the
+// vector growing and moving its records): the chart keeps its pair.
+TEST_F(ChartFixture, ThePairStaysShownWhileRecordsAreAddedAroundIt)
+{
+    AddRecords();
+    Show(1);  // EURUSD, a line at +0.5 from x 29 to 44
+    Paint();
+    ASSERT_EQ(canvas.Pixel(35, 78), chartLineColor);
+    {
+        auto records = list.Lock();
+        records->reserve(records->size() + 1);
+        records->insert(records->begin(), FXRate(Quote("GBPUSD", "1.2700", "0.00")));
+        for (int i = 0; i < 40; ++i)
+            records->emplace_back(Quote("PAIR" + std::to_string(i), "1.0000", "0.00"));
+    }
+    Paint();
+    EXPECT_EQ(canvas.Pixel(35, 78), chartLineColor) << "still EURUSD's line";
+    EXPECT_EQ(chart.ShownCode(), "EURUSD");
 }
 
 TEST_F(ChartFixture, MouseMessagesReachTheParentUnchanged)
 {
-    const UINT forwarded[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
-                              WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MOUSEWHEEL, WM_XBUTTONDOWN,  WM_XBUTTONUP};
+    const UINT forwarded[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,  WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
+                              WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MOUSEWHEEL, WM_XBUTTONDOWN,   WM_XBUTTONUP};
     for (UINT message : forwarded) {
         parent.received.clear();
         LPARAM where = MAKELPARAM(31, 47);
@@ -195,7 +211,8 @@ TEST(PanesWithAWorker, PaintAndInputWhileTheListIsMerged)
                 auto records = ratePane.rates.Lock();
                 for (FXRate& record : *records) {
                     int step = merges % 40;
-                    record.ApplyQuote(Quote(record.code, "1.00" + std::to_string(step), "0." + std::to_string(step)));
+                    record.ApplyQuote(
+                        Quote(record.code, "1.00" + std::to_string(step), "0." + std::to_string(step)));
                 }
             }
             ++merges;

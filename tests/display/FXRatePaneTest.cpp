@@ -67,12 +67,16 @@ struct RatePaneFixture : ::testing::Test {
     void Paint() { pane.PaintContent(canvas.Get(), canvas.Bounds()); }
 
     // Row i's text band and its part in one column.
-    static RECT Cell(int row, int left, int right) { return RECT{left, 4 + 16 * row, right, 4 + 16 * row + 14}; }
+    static RECT Cell(int row, int left, int right)
+    {
+        return RECT{left, 4 + 16 * row, right, 4 + 16 * row + 14};
+    }
 };
 
 TEST_F(RatePaneFixture, StartTimeIsTheLocalTimeOfCreation)
 {
-    EXPECT_TRUE(std::regex_match(pane.startTime, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"))) << pane.startTime;
+    EXPECT_TRUE(std::regex_match(pane.startTime, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)")))
+        << pane.startTime;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     EXPECT_EQ(pane.startTime.substr(0, 4), std::to_string(now.wYear));
@@ -176,7 +180,7 @@ TEST_F(RatePaneFixture, ArrowKeysWrapAndEveryKeyNotifies)
         WPARAM key;
         int to;
     } cases[] = {
-        {3, 0, VK_DOWN, 1}, {3, 2, VK_DOWN, 0}, {3, 0, VK_UP, 2}, {3, 2, VK_UP, 1},
+        {3, 0, VK_DOWN, 1}, {3, 2, VK_DOWN, 0}, {3, 0, VK_UP, 2},   {3, 2, VK_UP, 1},
         {1, 0, VK_DOWN, 0}, {1, 0, VK_UP, 0},   {3, 1, VK_LEFT, 1}, {3, 1, 'A', 1},
         {0, 0, VK_DOWN, 0}, {0, 0, VK_UP, 0},  // an empty list stays at 0
     };
@@ -282,6 +286,36 @@ TEST_F(RatePaneFixture, PairFilterShowsSelectsAndMovesOverItsOwnRowsOnly)
     EXPECT_EQ(pane.GetSelectedRate(*records), &(*records)[1]) << "no filter: the list's order";
 }
 
+// Pairs that appear later move the rows under the selection: a listed pair
+// takes its listed place, others come at the end. The selection stays on
+// its pair, on screen and for the keys.
+TEST_F(RatePaneFixture, TheSelectionFollowsItsPairWhenRowsAppearBeforeIt)
+{
+    AddThreeRows();  // USDJPY, EURUSD, GBPUSD
+    pane.SetPairFilter(PairFilter::Parse("NZDUSD, GBPUSD, USDJPY"));
+    pane.selected = 1;
+    EXPECT_EQ(pane.SelectedCopyText(), "USDJPY 150.20");
+    {
+        auto records = pane.rates.Lock();
+        records->emplace_back(Quote("NZDUSD", "0.6000", "-0.10"));  // shown first
+        records->emplace_back(Quote("AUDUSD", "0.6600", "0.10"));   // not listed
+    }
+    EXPECT_EQ(pane.SelectedCopyText(), "USDJPY 150.20");
+    EXPECT_EQ(pane.selected.load(), 2);
+    Paint();
+    EXPECT_EQ(canvas.Pixel(199, 16 * 2 + 10), selectionGrey);
+    EXPECT_NE(canvas.Pixel(199, 16 * 1 + 10), selectionGrey);
+    SendMessageA(pane.window, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(pane.SelectedCopyText(), "GBPUSD 1.2700") << "moved from the pair's new row";
+
+    // Without a filter new pairs come at the end: a chosen row stays chosen.
+    pane.SetPairFilter(PairFilter());
+    pane.selected = 0;
+    AddRows(3);
+    EXPECT_EQ(pane.SelectedCopyText(), "USDJPY 150.20");
+    EXPECT_EQ(pane.selected.load(), 0);
+}
+
 TEST_F(RatePaneFixture, CopyPutsTheSelectedCodeAndPriceOnTheClipboard)
 {
     // An empty list copies nothing: what was there stays.
@@ -361,8 +395,7 @@ std::pair<int, int> BarSpan(const Canvas& canvas, int height)
 
 // The first and last rows of pixels of `area` that hold a pixel passing
 // `test`; {-1, -1} when none does.
-template <typename Test>
-std::pair<int, int> Band(const Canvas& canvas, const RECT& area, Test test)
+template <typename Test> std::pair<int, int> Band(const Canvas& canvas, const RECT& area, Test test)
 {
     int top = -1, bottom = -1;
     for (int y = area.top; y < area.bottom; ++y) {

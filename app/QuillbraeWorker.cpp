@@ -1,0 +1,104 @@
+#include "app/Quillbrae.h"
+
+#include "app/AlertBalloon.h"
+#include "base/Clock.h"
+#include "update/Backoff.h"
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The worker: one update cycle every interval (or sooner when asked), its
+// outcome handed to the window thread, alerts checked, the selected price
+// spoken. It reaches the window only through `ui`.
+
+namespace {
+
+// Uniform in [0, 1), for the back-off's jitter; its own generator, as only
+// the worker draws from it.
+double JitterShare()
+{
+    static std::minstd_rand generator(ClockMilliseconds() ^ GetCurrentProcessId());
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
+}  // namespace
+
+uint32_t Quillbrae::Run()
+{
+    Backoff backoff(ClockMilliseconds, JitterShare);
+    while (!stopRequested) {
+        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
+        if (stopRequested)
+            break;
+        backoff.Schedule(outcome, updateInterval);
+        RecordOutcome(outcome);
+        if (outcome.kind == UpdateOutcome::Kind::Updated)
+            CheckAlerts();
+        ui.Post([this] {
+            ratePane.Invalidate(nullptr, false);
+            chartPane.ShowSelectedRate(ratePane);
+            chartPane.Invalidate(nullptr, false);
+        });
+        ratePane.SpeakSelected();
+        // The next cycle comes when it is due or when "&Update now" or a
+        // wake from sleep asks.
+        const uint32_t waitFrom = ClockMilliseconds();
+        const uint32_t due = backoff.RemainingMs();
+        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
+            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
+            if (woken == Wake::Stop)
+                return 0;
+            if (woken == Wake::Other) {
+                backoff.Clear();
+                break;
+            }
+        }
+        // A wait that overran by more than an interval slept through it:
+        // treated as a wake, the same as the system's word for one.
+        const bool overslept = ClockMilliseconds() - waitFrom > due + updateInterval.load();
+        if (resumed.exchange(false) || overslept) {
+            // The failures before the sleep say nothing about the network
+            // now; give it a moment to come back, then ask.
+            backoff.Clear();
+            if (WaitForStop(WakeSettleMs))
+                return 0;
+        }
+    }
+    return 0;
+}
+
+void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
+{
+    workerStatus.Record(outcome, ClockMilliseconds());
+    ui.Post([this, current = workerStatus] {
+        status = current;
+        ShowStatus();
+    });
+}
+
+void Quillbrae::CheckAlerts()
+{
+    if (alerts.Empty())
+        return;
+    std::vector<std::pair<std::string, std::string>> prices;
+    {
+        auto records = ratePane.rates.Lock();
+        for (const FXRate& rate : *records) {
+            if (alerts.Watches(rate.code))
+                prices.emplace_back(rate.code, rate.priceText);
+        }
+    }
+    // Spoken and queued with the lock let go: the speech program may take its time.
+    std::string balloon;
+    for (const auto& price : prices) {
+        for (const std::string& message : alerts.Check(price.first, price.second)) {
+            if (ratePane.speechEnabled.load())
+                announcer.Announce(message);
+            AppendBalloonLine(balloon, message);
+        }
+    }
+    if (!balloon.empty())
+        ui.Post([this, balloon] { tray.ShowBalloon(balloon, ProgramName()); });
+}

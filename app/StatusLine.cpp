@@ -1,0 +1,63 @@
+#include "app/Quillbrae.h"
+
+#include "base/Clock.h"
+
+#include <optional>
+#include <string>
+
+// The status line: the update status, and why nothing is spoken when speech
+// fails, in the window's text, the tray tip and the rate pane's bottom lines.
+
+namespace {
+
+// "Quillbrae - updated 12:34:56": what screen readers and other programs read.
+std::string WindowText(const std::string& status)
+{
+    return "Quillbrae - " + status;
+}
+
+}  // namespace
+
+void Quillbrae::ShowStatus()
+{
+    const UpdateStatus& current = status;
+    const uint32_t now = ClockMilliseconds();
+    const uint32_t interval = updateInterval;
+    std::string text = current.Text();
+    if (!speechProblem.empty())
+        text += (text.empty() ? "" : "; ") + speechProblem;
+    bool stale = current.Stale(now, interval);
+    if (text != shownStatus) {
+        shownStatus = text;
+        SetText(WindowText(text).c_str());
+        tray.SetTip(WindowText(text));
+    }
+    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
+    chartPane.SetStale(stale);
+    // Staleness comes with time alone: look again when it is due.
+    if (std::optional<uint32_t> until = current.UntilStale(now, interval))
+        SetTimer(window, StaleTimerId, *until + 1, nullptr);
+    else
+        KillTimer(window, StaleTimerId);
+}
+
+bool Quillbrae::OnTimer(WPARAM timerId, LPARAM)
+{
+    if (tray.OnTimer(timerId))
+        return true;
+    if (timerId != StaleTimerId)
+        return false;
+    KillTimer(window, StaleTimerId);
+    ShowStatus();
+    return true;
+}
+
+// Why nothing is spoken goes on the status line, with the update status:
+// the one place the user already looks for what is wrong.
+void Quillbrae::ShowSpeechProblem(const std::string& problem)
+{
+    if (problem == speechProblem)
+        return;
+    speechProblem = problem;
+    ShowStatus();
+}
