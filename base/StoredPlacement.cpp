@@ -49,5 +49,6 @@ void WritePlacement(IniText& settings, const StoredPlacement& placement)
     WriteNumber(settings, names::kMainTopKey, placement.top);
     WriteNumber(settings, names::kMainWidthKey, placement.width);
     WriteNumber(settings, names::kMainHeightKey, placement.height);
-    settings.Set(names::kPlacementSection, names::kZoomedKey, placement.zoomed ? "1" : "0");
+    if (placement.left || placement.top || placement.width || placement.height)
+        settings.Set(names::kPlacementSection, names::kZoomedKey, placement.zoomed ? "1" : "0");
 }

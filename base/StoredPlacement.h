@@ -25,5 +25,6 @@ struct StoredPlacement {
 };
 
 StoredPlacement ReadPlacement(const IniText& settings);
-// Writes the known figures and "Zoomed"; unknown ones stay as the file has them.
+// Writes the known figures, and "Zoomed" with any of them; unknown ones
+// stay as the file has them.
 void WritePlacement(IniText& settings, const StoredPlacement& placement);
