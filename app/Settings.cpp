@@ -24,6 +24,29 @@ int BoundedOpacity(long long value)
     return static_cast<int>(std::clamp<long long>(value, Settings::LowestOpacity, Settings::HighestOpacity));
 }
 
+// A file saved as UTF-16 ("Unicode" in Notepad): the profile functions read
+// it, but its text is not the bytes this reader and writer work on, so it
+// is neither taken nor written over.
+bool IsUtf16(std::string_view bytes)
+{
+    return bytes.size() >= 2 &&
+           ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
+// Read, or missing, and in a form this reader takes.
+bool Usable(const WholeFileRead& read)
+{
+    return read.status == WholeFileRead::Status::Missing ||
+           (read.status == WholeFileRead::Status::Read && !IsUtf16(read.bytes));
+}
+
+std::string Unusable(const WholeFileRead& read, const std::string& path)
+{
+    if (read.status == WholeFileRead::Status::Read)
+        return "the settings file " + path + " is in UTF-16, which is not read";
+    return read.failure;
+}
+
 }  // namespace
 
 bool Settings::Values::operator==(const Values& other) const
@@ -54,13 +77,12 @@ bool Settings::Load(const std::string& file)
     loadFailure.clear();
     untaken.clear();
     WholeFileRead read = ReadWholeFile(path, LargestFile);
-    const bool readable =
-        read.status == WholeFileRead::Status::Read || read.status == WholeFileRead::Status::Missing;
+    const bool readable = Usable(read);
     Read(IniText(readable ? read.bytes : std::string()));
     if (!readable) {
         // Nothing was taken from it, so nothing may be written over it but
         // what the owner changes.
-        loadFailure = read.failure;
+        loadFailure = Unusable(read, path);
         untaken = {"*"};
     }
     loaded = values;
@@ -187,9 +209,9 @@ WholeFileReplace Settings::Save()
         return result;
     }
     WholeFileRead now = ReadWholeFile(path, LargestFile);
-    if (now.status != WholeFileRead::Status::Read && now.status != WholeFileRead::Status::Missing) {
+    if (!Usable(now)) {
         // What cannot be read cannot be merged into: leave it be.
-        result.failure = now.failure;
+        result.failure = Unusable(now, path);
         return result;
     }
     std::string merged = Merge(now.bytes);

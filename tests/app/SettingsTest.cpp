@@ -270,6 +270,15 @@ TEST_F(SettingsFile, AFileThatCannotBeReadIsNeitherTakenNorReplaced)
     EXPECT_FALSE(saved.Ok());
     EXPECT_TRUE(fs::is_directory(fs::path(path) / "inside"));
 
+    // Saved as UTF-16: the profile functions' business, not ours.
+    fs::remove_all(path);
+    const std::string unicode = "\xFF\xFE[\0Q\0u\0i\0l\0l\0b\0r\0a\0e\0]\0\r\0\n\0"s;
+    Put(unicode);
+    EXPECT_FALSE(settings.Load(path));
+    EXPECT_NE(settings.LoadFailure().find("UTF-16"), std::string::npos) << settings.LoadFailure();
+    EXPECT_FALSE(settings.Save().Ok());
+    EXPECT_TRUE(Get() == unicode);
+
     // Too large to be a settings file: read as nothing, never replaced.
     fs::remove_all(path);
     const std::string huge(Settings::LargestFile + 1, ';');
