@@ -10,17 +10,8 @@
 #include "window/WindowDpi.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-const char* const SettingsSection = names::kWidgetSection;
-
-}  // namespace
 
 Quillbrae::Quillbrae() : updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
@@ -47,11 +38,8 @@ bool Quillbrae::Create()
     // has to be known before the window exists; a worker from an earlier
     // window must not be reading it while it changes.
     Stop();
-    ReadRateUrl();
-    ReadRateFormat();
-    ReadPairFilter();
-    ReadAlerts();
-    ReadTrustedCertificate();
+    settings.Load(SettingsFilePath());
+    TakeSettings();
     return CreateTopLevelWindow();
 }
 
@@ -71,71 +59,28 @@ bool Quillbrae::OnCreate()
     return true;
 }
 
-void Quillbrae::ReadRateUrl()
+void Quillbrae::TakeSettings()
 {
-    std::vector<char> text(LongestRateUrl + 2, '\0');
-    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kRateUrlKey, "", text.data(),
-                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
-    std::string value(text.data(), length);
-    // An empty value or one cut at the buffer's end is no usable address.
-    if (value.empty() || length > LongestRateUrl)
-        rateUrl = names::kDefaultRateUrl;
-    else
-        rateUrl = value;
-}
-
-void Quillbrae::ReadRateFormat()
-{
-    char text[16] = {};
-    GetPrivateProfileStringA(SettingsSection, names::kRateFormatKey, "", text, sizeof(text),
-                             SettingsFilePath().c_str());
-    // An unknown value reads as the default, which detects the format.
-    rateFormat = RateFormat::Auto;
-    ParseRateFormat(text, rateFormat);
-}
-
-void Quillbrae::ReadPairFilter()
-{
-    std::vector<char> text(LongestPairList + 1, '\0');
-    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kPairsKey, "", text.data(),
-                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
-    PairFilter filter = PairFilter::Parse(std::string_view(text.data(), length));
-    pairList = filter.Text();
-    ratePane.SetPairFilter(std::move(filter));
-}
-
-void Quillbrae::ReadAlerts()
-{
-    std::vector<char> block(AlertSectionSize, '\0');
-    DWORD length = GetPrivateProfileSectionA(names::kAlertsSection, block.data(), AlertSectionSize,
-                                             SettingsFilePath().c_str());
-    std::string_view lines(block.data(), std::min<DWORD>(length, AlertSectionSize));
-    // A section that did not fit ends in a cut line: leave that one out.
-    if (length >= AlertSectionSize - 2) {
-        size_t lastEnd = lines.find_last_of('\0', lines.size() >= 2 ? lines.size() - 2 : 0);
-        lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
-    }
-    alerts = PriceAlerts::ParseSection(lines);
+    rateUrl = settings.RateAddress();
+    rateFormat = settings.Current().rateFormat;
+    ratePane.SetPairFilter(settings.Pairs());
+    alerts = settings.Alerts();
+    ReadTrustedCertificate();
 }
 
 void Quillbrae::ReadTrustedCertificate()
 {
-    std::vector<char> text(MAX_PATH * 4 + 2, '\0');
-    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, "", text.data(),
-                                            static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
-    trustedCertificate.assign(text.data(), length);
+    const std::string& path = settings.Current().trustedCertificate;
     updater.SetTrustedCertificate(std::string());
     updater.SetTrustFailure(HttpFailure::kOk);
-    if (trustedCertificate.empty())
+    if (path.empty())
         return;
-    // A value cut at the buffer's end names no file; a file that cannot be
-    // read leaves the private feed untrusted, and says so at every cycle
-    // rather than falling back to the system's roots alone.
+    // A file that cannot be read leaves the private feed untrusted, and
+    // says so at every cycle rather than falling back to the system's roots
+    // alone.
     std::string der;
-    const std::string& path = trustedCertificate;
     bool absolute = (path.size() >= 2 && path[1] == ':') || path[0] == '\\' || path[0] == '/';
-    if (length >= text.size() - 2 ||
-        ::ReadTrustedCertificate(absolute ? path : ProgramDirectory() + path, der) != HttpFailure::kOk)
+    if (::ReadTrustedCertificate(absolute ? path : ProgramDirectory() + path, der) != HttpFailure::kOk)
         updater.SetTrustFailure(HttpFailure::kCertUnreadable);
     else
         updater.SetTrustedCertificate(std::move(der));
@@ -143,25 +88,9 @@ void Quillbrae::ReadTrustedCertificate()
 
 void Quillbrae::LoadPlacement()
 {
-    App::LoadPlacement();
-
-    char text[32] = {};
-    DWORD length = GetPrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, "", text, sizeof(text),
-                                            SettingsFilePath().c_str());
-    uint32_t interval = DefaultUpdateInterval;
-    if (length > 0) {
-        // Reads like the profile's own integer reader: leading digits, with
-        // a sign; text without digits reads as 0 and so as the shortest.
-        errno = 0;
-        long long value = std::strtoll(text, nullptr, 10);
-        if (value < static_cast<long long>(DefaultUpdateInterval))
-            interval = ShortestUpdateInterval;
-        else if (errno == ERANGE || value > static_cast<long long>(LongestUpdateInterval))
-            interval = LongestUpdateInterval;
-        else
-            interval = static_cast<uint32_t>(value);
-    }
-    updateInterval = interval;
+    const Settings::Values& values = settings.Current();
+    ApplyPlacement(values.placement);
+    updateInterval = values.updateInterval;
 
     HWND ancestor = window;
     for (int i = 0; i < 5; ++i) {
@@ -170,26 +99,24 @@ void Quillbrae::LoadPlacement()
             break;
         ancestor = parent;
     }
-    SetWindowPos(ancestor, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (values.alwaysOnTop)
+        SetWindowPos(ancestor, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (values.opacity < Settings::HighestOpacity) {
+        SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(window, 0, static_cast<BYTE>((values.opacity * 255 + 50) / 100),
+                                   LWA_ALPHA);
+    }
 }
 
 void Quillbrae::SavePlacement()
 {
-    App::SavePlacement();
-
-    char text[16];
-    std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
-    WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(),
-                               SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
-                               SettingsFilePath().c_str());
-    if (!pairList.empty())
-        WritePrivateProfileStringA(SettingsSection, names::kPairsKey, pairList.c_str(),
-                                   SettingsFilePath().c_str());
-    if (!trustedCertificate.empty())
-        WritePrivateProfileStringA(SettingsSection, names::kTrustedCertificateKey, trustedCertificate.c_str(),
-                                   SettingsFilePath().c_str());
+    Settings::Values values = settings.Current();
+    CurrentPlacement(values.placement);  // as loaded when there is no window
+    values.updateInterval = updateInterval.load();
+    // A save that fails leaves the old file whole; at close there is no one
+    // left to tell.
+    settings.Change(values);
+    settings.Save();
 }
 
 bool Quillbrae::OnClose()

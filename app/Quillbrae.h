@@ -1,4 +1,5 @@
 #pragma once
+#include "app/Settings.h"
 #include "app/TrayIcon.h"
 #include "base/Names.h"
 #include "display/Announcer.h"
@@ -21,7 +22,7 @@
 // The widget: the main window (rate list on the left, chart on the right,
 // no caption, no taskbar button, always on top), the tray icon and its menu,
 // and the worker thread that downloads the rates every updateInterval
-// milliseconds. Settings live in section "Quillbrae" of the settings file.
+// milliseconds. Its settings are those of app/Settings.h.
 class Quillbrae : public App, public Thread {
 public:
     static constexpr UINT UseSpeechCommand = names::kUseSpeechCommand;
@@ -32,23 +33,15 @@ public:
     // Fires when the rates shown are due to go stale.
     static constexpr UINT_PTR StaleTimerId = 2;
     static constexpr int IconResource = names::kIconResource;
-    // Room for the section "Alerts"; a longer one loses its last entries.
-    static constexpr DWORD AlertSectionSize = 16384;
-
     // After a wake, the cycle waits this long for the network to come back.
     static constexpr uint32_t WakeSettleMs = 2000;
     // Resume messages closer together than this belong to one wake.
     static constexpr uint32_t OneWakeMs = 30000;
 
-    static constexpr uint32_t DefaultUpdateInterval = 12000;
-    // Anything below the default means "as fast as allowed".
-    static constexpr uint32_t ShortestUpdateInterval = 10000;
-    // Beyond a day the widget would look dead; a larger value is a typo.
-    static constexpr uint32_t LongestUpdateInterval = 24u * 60u * 60u * 1000u;
-    // A rate page address longer than this in the settings file is not one.
-    static constexpr size_t LongestRateUrl = 2048;
-    // A "Pairs" value longer than this is cut there (64 codes fit easily).
-    static constexpr size_t LongestPairList = 1024;
+    static constexpr uint32_t DefaultUpdateInterval = Settings::DefaultUpdateInterval;
+    static constexpr uint32_t ShortestUpdateInterval = Settings::ShortestUpdateInterval;
+    static constexpr uint32_t LongestUpdateInterval = Settings::LongestUpdateInterval;
+    static constexpr size_t LongestRateUrl = Settings::LongestRateUrl;
 
     Quillbrae();
     ~Quillbrae() override;
@@ -90,12 +83,9 @@ public:
     // Set before the worker starts and not changed while it runs.
     std::string rateUrl;
     RateFormat rateFormat = RateFormat::Auto;
-    // The "Pairs" value as it is written back at close; empty when unset.
-    std::string pairList;
-    // "TrustedCertificate" as written in the settings (a PEM or DER file,
-    // relative to the executable's folder or absolute); empty for none.
-    // Read with rateUrl.
-    std::string trustedCertificate;
+    // The settings file: read by Create, written back at close. Window
+    // thread only.
+    Settings settings;
 
     // How the last update cycle's download ended: 0, a negative code of
     // http/HttpFailure.h (HttpFailureText has its words), or the status
@@ -103,11 +93,11 @@ public:
     int LastUpdateResult() const { return updater.LastResult(); }
 
 private:
-    void ReadRateUrl();
-    void ReadRateFormat();
-    void ReadPairFilter();
-    void ReadAlerts();
-    // Reads "TrustedCertificate" and hands the certificate to the updater.
+    // Takes the address, format, pairs, alerts and certificate from the
+    // settings; before the worker starts.
+    void TakeSettings();
+    // Reads the file "TrustedCertificate" names and hands the certificate
+    // to the updater.
     void ReadTrustedCertificate();
     // Worker thread: checks the latest prices against the alert levels and
     // reports each crossing by speech (when on) and by the tray balloon.

@@ -3,22 +3,24 @@
 #include "base/DpiScale.h"
 #include "base/Names.h"
 #include "base/SettingsLocation.h"
+#include "base/WholeFile.h"
 #include "window/WindowDpi.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
-const char* const PlacementSection = names::kPlacementSection;
 constexpr int DefaultWidth = 640;
 constexpr int DefaultHeight = 480;
-// Bounds for values read back from the settings file: far beyond any real
-// desktop, yet small enough that left + width can never overflow.
-constexpr long CoordinateLimit = 1L << 20;
-constexpr long SizeLimit = 1L << 16;
+// A settings file larger than this is no settings file.
+constexpr size_t SettingsFileLimit = 1u << 20;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
 std::string ModuleFileName()
 {
@@ -57,37 +59,14 @@ std::string FirstArgument()
     return std::string(line, end);
 }
 
-// A stored number, or `fallback` when the key is missing or holds no number.
-// Out-of-range numbers are pulled to the nearest bound.
-long ReadNumber(const char* key, long fallback, long lowest, long highest)
+// The settings file as it is now (empty when missing); none when it is
+// there but cannot be read, and so must not be replaced either.
+std::optional<IniText> SettingsNow()
 {
-    char text[32] = {};
-    GetPrivateProfileStringA(PlacementSection, key, "", text, sizeof(text), SettingsFilePath().c_str());
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);  // saturates on overflow
-    if (end == text)
-        return fallback;
-    return value < lowest ? lowest : value > highest ? highest : value;
-}
-
-int ReadCoordinate(const char* key, int fallback)
-{
-    return static_cast<int>(ReadNumber(key, fallback, -CoordinateLimit, CoordinateLimit));
-}
-
-// A width or height of zero or less would make an invisible window: such a
-// value is treated as missing.
-int ReadSize(const char* key, int fallback)
-{
-    long value = ReadNumber(key, fallback, 0, SizeLimit);
-    return value > 0 ? static_cast<int>(value) : fallback;
-}
-
-void WriteNumber(const char* key, long value)
-{
-    char text[32] = {};
-    wsprintfA(text, "%d", static_cast<int>(value));
-    WritePrivateProfileStringA(PlacementSection, key, text, SettingsFilePath().c_str());
+    WholeFileRead read = ReadWholeFile(SettingsFilePath(), SettingsFileLimit);
+    if (read.status != WholeFileRead::Status::Read && read.status != WholeFileRead::Status::Missing)
+        return std::nullopt;
+    return IniText(read.bytes);
 }
 
 }  // namespace
@@ -194,6 +173,23 @@ LRESULT App::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 void App::LoadPlacement()
 {
+    ApplyPlacement(ReadPlacement(SettingsNow().value_or(IniText())));
+}
+
+void App::SavePlacement()
+{
+    StoredPlacement placement;
+    if (!CurrentPlacement(placement))
+        return;
+    std::optional<IniText> settings = SettingsNow();
+    if (!settings)
+        return;
+    WritePlacement(*settings, placement);
+    ReplaceWholeFile(SettingsFilePath(), settings->Bytes());
+}
+
+void App::ApplyPlacement(const StoredPlacement& stored)
+{
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     // Saved figures are physical pixels and stay as they are; only the
@@ -201,10 +197,10 @@ void App::LoadPlacement()
     int dpiValue = WindowDpi(window);
     int defaultWidth = dpi::Scale(DefaultWidth, dpiValue);
     int defaultHeight = dpi::Scale(DefaultHeight, dpiValue);
-    int height = ReadSize(names::kMainHeightKey, defaultHeight);
-    int width = ReadSize(names::kMainWidthKey, defaultWidth);
-    int top = ReadCoordinate(names::kMainTopKey, (screenHeight - defaultHeight) / 2);
-    int left = ReadCoordinate(names::kMainLeftKey, (screenWidth - defaultWidth) / 2);
+    int height = static_cast<int>(stored.height.value_or(defaultHeight));
+    int width = static_cast<int>(stored.width.value_or(defaultWidth));
+    int top = static_cast<int>(stored.top.value_or((screenHeight - defaultHeight) / 2));
+    int left = static_cast<int>(stored.left.value_or((screenWidth - defaultWidth) / 2));
 
     RECT rect{left, top, left + width, top + height};
     MONITORINFO monitor{};
@@ -224,21 +220,19 @@ void App::LoadPlacement()
     }
     // Move first, then hide: a call that shows or hides may not also move.
     SetWindowPos(window, HWND_TOP, rect.left, rect.top, width, height, SWP_NOACTIVATE);
-    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void App::SavePlacement()
+bool App::CurrentPlacement(StoredPlacement& stored) const
 {
     if (!IsWindow(window))
-        return;
+        return false;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof(placement);
     if (!GetWindowPlacement(window, &placement))
-        return;
+        return false;
     RECT rect = placement.rcNormalPosition;
-    // The first save of an installed copy makes its folder under the
-    // application data; the file then follows as the profile functions write it.
-    MakeSettingsFolder();
 
     // The restored rectangle comes in work-area coordinates unless the
     // window is a tool window; LoadPlacement works in screen coordinates.
@@ -246,15 +240,19 @@ void App::SavePlacement()
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
-            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+            OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left,
+                       monitor.rcWork.top - monitor.rcMonitor.top);
     }
 
-    WriteNumber(names::kMainLeftKey, rect.left);
-    WriteNumber(names::kMainTopKey, rect.top);
-    WriteNumber(names::kMainWidthKey, rect.right - rect.left);
-    WriteNumber(names::kMainHeightKey, rect.bottom - rect.top);
-    WritePrivateProfileStringA(PlacementSection, names::kZoomedKey,
-                               placement.showCmd == SW_SHOWMAXIMIZED ? "1" : "0", SettingsFilePath().c_str());
+    stored.left = rect.left;
+    stored.top = rect.top;
+    stored.width = rect.right - rect.left;
+    stored.height = rect.bottom - rect.top;
+    stored.zoomed = placement.showCmd == SW_SHOWMAXIMIZED;
+    return true;
 }
 
-bool App::OnTrayNotify(LPARAM) { return true; }
+bool App::OnTrayNotify(LPARAM)
+{
+    return true;
+}

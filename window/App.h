@@ -1,4 +1,5 @@
 #pragma once
+#include "base/StoredPlacement.h"
 #include "window/BaseWindow.h"
 
 #include <string>
@@ -20,8 +21,16 @@ public:
     bool OnClose() override;
     LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    // Take the placement from the settings file and write it back there
+    // (only the "Window" section changes, and the file is replaced whole).
     virtual void LoadPlacement();
     virtual void SavePlacement();
+    // Moves and sizes the window (hidden) as `stored` says, unknown figures
+    // taking the first-run defaults, and keeps it on its monitor.
+    void ApplyPlacement(const StoredPlacement& stored);
+    // The restored rectangle in screen coordinates and whether the window
+    // is maximised; false when there is no window.
+    bool CurrentPlacement(StoredPlacement& stored) const;
     virtual bool OnTrayNotify(LPARAM mouseMessage);
 
     // All zero until the icon is added; whoever adds it sets cbSize

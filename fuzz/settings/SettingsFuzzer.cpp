@@ -1,9 +1,10 @@
-// Arbitrary bytes as the settings a person may have typed: the first line
-// as a "Pairs" value, the rest as the "Alerts" section (NUL-separated lines)
-// followed by price texts to check. Whatever comes in, what is kept stays
-// within its bounds, and every message names a level that was crossed.
-#include "rates/PairFilter.h"
-#include "rates/PriceAlerts.h"
+// Arbitrary bytes as a settings file a person may have typed (or a disk may
+// have mangled). Whatever comes in, what the widget takes stays within its
+// bounds, what it writes back reads back as the same values and is written
+// the same way again, and the sections it does not own stay as they were.
+// A section "Prices" of "CODE=price text" entries feeds the alerts.
+#include "app/Settings.h"
+#include "base/IniText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,49 +28,50 @@ void Require(bool holds, const char* what)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    size_t newline = input.find('\n');
-    std::string_view pairs = input.substr(0, newline);
-    std::string_view rest =
-        newline == std::string_view::npos ? std::string_view() : input.substr(newline + 1);
+    const std::string file(reinterpret_cast<const char*>(data), size);
+    Settings settings;
+    settings.LoadText(file);
+    const Settings::Values& values = settings.Current();
+    Require(values.updateInterval >= Settings::ShortestUpdateInterval &&
+                values.updateInterval <= Settings::LongestUpdateInterval,
+            "interval within bounds");
+    Require(values.opacity >= Settings::LowestOpacity && values.opacity <= Settings::HighestOpacity,
+            "opacity within bounds");
+    Require(!values.rateUrl.empty() && settings.RateAddress().size() <= Settings::LongestRateUrl,
+            "an address");
 
-    PairFilter filter = PairFilter::Parse(pairs);
+    PairFilter filter = settings.Pairs();
     Require(filter.Codes().size() <= PairFilter::MostCodes, "code count");
     for (const std::string& code : filter.Codes())
         Require(!code.empty() && code.size() <= PairFilter::LongestCode, "code length");
-    Require(PairFilter::Parse(filter.Text()).Codes() == filter.Codes(), "written back reads the same");
+    Require(PairFilter::Parse(filter.Text()).Codes() == filter.Codes(), "pairs written back read the same");
 
-    // The section runs to the first "\n\n"; price texts follow, one a line.
-    size_t end = rest.find("\n\n");
-    std::string_view section = rest.substr(0, end);
-    std::string_view prices = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
-    PriceAlerts alerts = PriceAlerts::ParseSection(section);
+    // Written back, the file reads as the same values, and writing it again
+    // changes nothing.
+    const std::string merged = settings.Merge(file);
+    Settings again;
+    again.LoadText(merged);
+    Require(again.Current() == values, "written back reads the same");
+    Require(again.Merge(merged) == merged, "a second save writes the same");
+    const IniText before(file), after(merged);
+    for (const char* section : {"Alerts", "Prices", "Other"})
+        Require(before.Section(section) == after.Section(section), "other sections kept");
+
+    PriceAlerts alerts = settings.Alerts();
     Require(alerts.LevelCount() <= PriceAlerts::MostPairs * PriceAlerts::MostLevelsPerPair, "level count");
-
-    std::vector<FXRate> records;
-    while (!prices.empty()) {
-        size_t lineEnd = prices.find('\n');
-        std::string_view line = prices.substr(0, lineEnd);
-        prices = lineEnd == std::string_view::npos ? std::string_view() : prices.substr(lineEnd + 1);
-        size_t space = line.find(' ');
-        std::string code(line.substr(0, space));
-        std::string price(space == std::string_view::npos ? std::string_view() : line.substr(space + 1));
+    std::vector<std::string> prices = before.Section("Prices").value_or(std::vector<std::string>());
+    if (prices.size() > 100)
+        prices.resize(100);
+    for (const std::string& entry : prices) {
+        size_t equals = entry.find('=');
+        std::string code = entry.substr(0, equals);
+        std::string price = equals == std::string::npos ? std::string() : entry.substr(equals + 1);
         for (const std::string& message : alerts.Check(code, price)) {
             Require(message.compare(0, code.size(), code) == 0, "message names the pair");
             Require(message.find(" above ") != std::string::npos ||
                         message.find(" below ") != std::string::npos,
                     "message names the side");
         }
-        RateQuote quote;
-        quote.code = code;
-        quote.priceText = price;
-        if (records.size() < 100)
-            records.emplace_back(quote);
     }
-    std::vector<size_t> rows = filter.Select(records);
-    Require(filter.Empty() ? rows.size() == records.size() : rows.size() <= filter.Codes().size(),
-            "row count");
-    for (size_t row : rows)
-        Require(row < records.size(), "row in range");
     return 0;
 }

@@ -191,6 +191,39 @@ TEST_F(WidgetInProcess, WindowIsACaptionlessTopmostToolWindowWithTwoPanes)
     EXPECT_STREQ(name, "RatePane");
 }
 
+TEST_F(WidgetInProcess, AlwaysOnTopAndOpacityComeFromTheSettings)
+{
+    struct Case {
+        const char* onTop;    // nullptr: no key
+        const char* opacity;  // nullptr: no key
+        bool topmost;
+        int alpha;  // -1: not a layered window
+    } const cases[] = {
+        {nullptr, nullptr, true, -1},
+        {"0", "70", false, 179},
+        {"1", "100", true, -1},
+        {"1", "5", true, 102},      // pulled up to 40 %
+        {"yes", "abc", true, -1},   // no numbers: the defaults
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.onTop ? c.onTop : "(missing)") + " / " + (c.opacity ? c.opacity : "(missing)"));
+        WriteSetting(SettingsFilePath(), "Quillbrae", "AlwaysOnTop", c.onTop);
+        WriteSetting(SettingsFilePath(), "Quillbrae", "Opacity", c.opacity);
+        Open();
+        LONG exStyle = GetWindowLongA(widget->window, GWL_EXSTYLE);
+        EXPECT_EQ((exStyle & WS_EX_TOPMOST) != 0, c.topmost);
+        EXPECT_EQ((exStyle & WS_EX_LAYERED) != 0, c.alpha >= 0);
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        if (c.alpha >= 0) {
+            ASSERT_TRUE(GetLayeredWindowAttributes(widget->window, nullptr, &alpha, &flags));
+            EXPECT_NE(flags & LWA_ALPHA, 0u);
+            EXPECT_EQ(alpha, c.alpha);
+        }
+        Close();
+    }
+}
+
 TEST_F(WidgetInProcess, PanesSplitTheClientAreaAtTwoHundredPixels)
 {
     Open();
