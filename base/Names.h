@@ -31,6 +31,7 @@ inline constexpr unsigned kStartWithWindowsCommand = 13;
 inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValueName = "Quillbrae";
 inline constexpr unsigned kUpdateNowCommand = 12;
+inline constexpr unsigned kSettingsCommand = 14;
 
 // The local feed's default port and page, and so the widget's default source.
 inline constexpr uint16_t kDefaultFeedPort = 8080;
@@ -44,6 +45,8 @@ inline constexpr const char* kRateUrlKey = "RateUrl";
 inline constexpr const char* kRateFormatKey = "RateFormat";
 inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
+inline constexpr const char* kAlwaysOnTopKey = "AlwaysOnTop";
+inline constexpr const char* kOpacityKey = "Opacity";
 inline constexpr const char* kPlacementSection = "Window";
 inline constexpr const char* kMainLeftKey = "MainLeft";
 inline constexpr const char* kMainTopKey = "MainTop";
