@@ -37,7 +37,10 @@ constexpr size_t TrayTipLength = 63;
 constexpr int TrayTimeoutRetries = 8;
 
 // "Quillbrae - updated 12:34:56": what screen readers and other programs read.
-std::string WindowText(const std::string& status) { return "Quillbrae - " + status; }
+std::string WindowText(const std::string& status)
+{
+    return "Quillbrae - " + status;
+}
 
 // A tip for the tray icon: `text`, cut to fit with "..." where it is longer.
 std::string TrayTip(const std::string& text)
@@ -58,7 +61,9 @@ double JitterShare()
 }  // namespace
 
 Quillbrae::Quillbrae()
-    : taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
+    : settingsDialog([this](const SettingsValues& values) { ApplySettings(values); },
+                     [this] { return OfferedPairs(); }),
+      taskbarCreatedMessage(RegisterWindowMessageA("TaskbarCreated")),
       updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ratePane.fontSize = 12;
@@ -149,33 +154,39 @@ void Quillbrae::ReadAlerts()
         size_t lastEnd = lines.find_last_of('\0', lines.size() >= 2 ? lines.size() - 2 : 0);
         lines = lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
     }
+    alertsText = AlertsText(lines);
+    std::lock_guard<std::mutex> guard(alertsMutex);
     alerts = PriceAlerts::ParseSection(lines);
 }
 
 void Quillbrae::CheckAlerts()
 {
-    if (alerts.Empty())
-        return;
-    std::vector<std::pair<std::string, std::string>> prices;
+    std::vector<std::string> messages;
     {
-        auto records = ratePane.rates.Lock();
-        for (const FXRate& rate : *records) {
-            if (alerts.Watches(rate.code))
-                prices.emplace_back(rate.code, rate.priceText);
+        std::lock_guard<std::mutex> watching(alertsMutex);
+        if (alerts.Empty())
+            return;
+        std::vector<std::pair<std::string, std::string>> prices;
+        {
+            auto records = ratePane.rates.Lock();
+            for (const FXRate& rate : *records) {
+                if (alerts.Watches(rate.code))
+                    prices.emplace_back(rate.code, rate.priceText);
+            }
+        }
+        for (const auto& price : prices) {
+            for (std::string& message : alerts.Check(price.first, price.second))
+                messages.push_back(std::move(message));
         }
     }
-    // Spoken and queued with the lock let go: the speech program may take its time.
-    bool queued = false;
-    for (const auto& price : prices) {
-        for (const std::string& message : alerts.Check(price.first, price.second)) {
-            if (ratePane.speechEnabled.load())
-                announcer.Announce(message);
-            std::lock_guard<std::mutex> guard(balloonLock);
-            AppendBalloonLine(balloonText, message);
-            queued = true;
-        }
+    // Spoken and queued with the locks let go: the speech program may take its time.
+    for (const std::string& message : messages) {
+        if (ratePane.speechEnabled.load())
+            announcer.Announce(message);
+        std::lock_guard<std::mutex> guard(balloonLock);
+        AppendBalloonLine(balloonText, message);
     }
-    if (queued)
+    if (!messages.empty())
         PostMessageA(window, AlertMessage, 0, 0);
 }
 
@@ -237,14 +248,106 @@ void Quillbrae::LoadPlacement()
     }
     updateInterval = interval;
 
-    HWND ancestor = window;
-    for (int i = 0; i < 5; ++i) {
-        HWND parent = GetParent(ancestor);
-        if (parent == nullptr)
-            break;
-        ancestor = parent;
+    alwaysOnTop =
+        GetPrivateProfileIntA(SettingsSection, names::kAlwaysOnTopKey, 1, SettingsFilePath().c_str()) != 0;
+    opacityPercent =
+        std::clamp<int>(GetPrivateProfileIntA(SettingsSection, names::kOpacityKey,
+                                              settings_limits::MostOpacity, SettingsFilePath().c_str()),
+                        settings_limits::LeastOpacity, settings_limits::MostOpacity);
+    ShowWindowLook();
+}
+
+void Quillbrae::ShowWindowLook()
+{
+    SetWindowPos(window, alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    if (opacityPercent < settings_limits::MostOpacity) {
+        if ((exStyle & WS_EX_LAYERED) == 0)
+            SetWindowLongPtrA(window, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(window, 0, OpacityAlpha(opacityPercent), LWA_ALPHA);
+    } else if (exStyle & WS_EX_LAYERED) {
+        // A plain window again: no layering left to cost a copy of every paint.
+        SetWindowLongPtrA(window, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     }
-    SetWindowPos(ancestor, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void Quillbrae::OpenSettings()
+{
+    SettingsForm form;
+    form.ratePages = RatePagesText(rateUrl);
+    form.interval = std::to_string(updateInterval.load() / 1000);
+    form.pairs = PairsText(PairFilter::Parse(pairList));
+    form.alerts = alertsText;
+    form.startWithWindows = WidgetStartupEntry().IsSet();
+    form.alwaysOnTop = alwaysOnTop;
+    form.opacity = std::to_string(opacityPercent);
+    settingsDialog.Open(window, form);
+}
+
+std::vector<std::string> Quillbrae::OfferedPairs()
+{
+    std::vector<std::string> codes;
+    auto records = ratePane.rates.Lock();
+    for (const FXRate& rate : *records)
+        codes.push_back(rate.code);
+    return codes;
+}
+
+void Quillbrae::ApplySettings(const SettingsValues& values)
+{
+    const std::string sources = RateUrlValue(values.rateUrls);
+    bool nextCycleNow = sources != rateUrl || values.intervalMs != updateInterval.load();
+    {
+        std::lock_guard<std::mutex> guard(sourceMutex);
+        rateUrl = sources;
+    }
+    updateInterval = values.intervalMs;
+
+    pairList = values.pairs.Text();
+    ratePane.SetPairFilter(values.pairs);
+    ratePane.Invalidate(nullptr, false);
+    chartPane.ShowSelectedRate(ratePane);
+    chartPane.Invalidate(nullptr, false);
+
+    {
+        std::lock_guard<std::mutex> guard(alertsMutex);
+        alerts = values.alerts;
+    }
+    alertsText = AlertsText(AlertsSection(values.alertEntries));
+
+    StartupEntry startup = WidgetStartupEntry();
+    if (startup.IsSet() != values.startWithWindows)
+        startup.Set(values.startWithWindows);
+
+    alwaysOnTop = values.alwaysOnTop;
+    opacityPercent = values.opacityPercent;
+    ShowWindowLook();
+
+    SaveSettings(values);
+    if (nextCycleNow && updateNowEvent)
+        SetEvent(updateNowEvent.Get());
+}
+
+void Quillbrae::SaveSettings(const SettingsValues& values)
+{
+    const char* file = SettingsFilePath().c_str();
+    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, RateUrlValue(values.rateUrls).c_str(),
+                               file);
+    WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey,
+                               std::to_string(values.intervalMs).c_str(), file);
+    // An empty list means every pair: no key at all, as at the first start.
+    const std::string pairs = values.pairs.Text();
+    WritePrivateProfileStringA(SettingsSection, names::kPairsKey, pairs.empty() ? nullptr : pairs.c_str(),
+                               file);
+    if (values.alertEntries.empty())
+        WritePrivateProfileStringA(names::kAlertsSection, nullptr, nullptr, file);
+    else
+        WritePrivateProfileSectionA(names::kAlertsSection, AlertsSection(values.alertEntries).c_str(), file);
+    WritePrivateProfileStringA(SettingsSection, names::kAlwaysOnTopKey, values.alwaysOnTop ? "1" : "0", file);
+    WritePrivateProfileStringA(SettingsSection, names::kOpacityKey,
+                               std::to_string(values.opacityPercent).c_str(), file);
 }
 
 void Quillbrae::SavePlacement()
@@ -255,7 +358,8 @@ void Quillbrae::SavePlacement()
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(),
+                               SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
                                SettingsFilePath().c_str());
     if (!pairList.empty())
@@ -279,6 +383,7 @@ void Quillbrae::RemoveTrayIcon()
 
 bool Quillbrae::OnClose()
 {
+    settingsDialog.Close();
     SavePlacement();
     // The worker is gone, so nothing new is announced: silence the voice
     // and let its thread go.
@@ -309,6 +414,9 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     case UpdateNowCommand:
         if (updateNowEvent)
             SetEvent(updateNowEvent.Get());
+        break;
+    case SettingsCommand:
+        OpenSettings();
         break;
     default:
         break;
@@ -435,6 +543,7 @@ void Quillbrae::ShowPopupMenu()
     menu.AppendItem("&Update now", UpdateNowCommand);
     menu.AppendItem("&Use Voxlume", UseSpeechCommand);
     menu.AppendItem("Start with &Windows", StartWithWindowsCommand);
+    AppendMenuW(menu.menu, MF_STRING, SettingsCommand, L"&Settings\u2026");
     menu.AppendSeparator();
     menu.AppendItem("&Exit", ExitCommand);
     menu.Check(UseSpeechCommand, ratePane.speechEnabled);
@@ -484,7 +593,14 @@ uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
     while (!stopRequested) {
-        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
+        std::string source;
+        {
+            std::lock_guard<std::mutex> guard(sourceMutex);
+            source = rateUrl;
+        }
+        // One source at a time for now: the first of those written.
+        source = source.substr(0, source.find(' '));
+        UpdateOutcome outcome = updater.Update(ratePane.rates, source, StopFlag(), rateFormat);
         if (stopRequested)
             break;
         backoff.Schedule(outcome, updateInterval);

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/SettingsDialog.h"
 #include "base/Names.h"
 #include "display/Announcer.h"
 #include "display/ChartPane.h"
@@ -27,6 +28,7 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT UpdateNowCommand = names::kUpdateNowCommand;
+    static constexpr UINT SettingsCommand = names::kSettingsCommand;
     // Posted by the worker after each cycle: the status has changed.
     static constexpr UINT StatusChangedMessage = WM_APP + 11;
     static constexpr UINT TrayIconId = 1;
@@ -76,6 +78,16 @@ public:
     // window thread only.
     std::string StatusText() const { return shownStatus; }
 
+    // The open settings dialog, whose messages the message loop routes
+    // through IsDialogMessage; null when it is closed.
+    HWND SettingsWindow() const { return settingsDialog.Window(); }
+    // Opens the settings dialog, or brings the open one to the front.
+    void OpenSettings();
+    // Takes the dialog's values at once: sources and interval from the next
+    // cycle, which starts now; pairs, alerts and the window's look now.
+    // Window thread only.
+    void ApplySettings(const SettingsValues& values);
+
     // Tells the user why nothing is spoken; an empty `problem` takes the
     // notice away. Window thread only.
     void ShowSpeechProblem(const std::string& problem);
@@ -86,7 +98,8 @@ public:
     Announcer announcer;
     int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
-    // Set before the worker starts and not changed while it runs.
+    // Written on the window thread only, under sourceMutex; the worker reads
+    // it under the mutex at the start of each cycle.
     std::string rateUrl;
     RateFormat rateFormat = RateFormat::Auto;
     // The "Pairs" value as it is written back at close; empty when unset.
@@ -119,8 +132,22 @@ private:
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
-    // Read before the worker starts; from then on the worker's alone.
-    PriceAlerts alerts;
+    // Writes the dialog's values to the settings file; the one place that
+    // does, so that a safer way of saving replaces it whole.
+    void SaveSettings(const SettingsValues& values);
+    // Puts the window on top of others or not, and makes it see-through
+    // (a layered window) below 100 % opacity.
+    void ShowWindowLook();
+    // The codes of the records held now, in the list's order.
+    std::vector<std::string> OfferedPairs();
+
+    std::mutex sourceMutex;    // guards rateUrl against the worker's reading
+    std::mutex alertsMutex;    // guards alerts: the worker checks, the dialog replaces
+    PriceAlerts alerts;        // guarded by alertsMutex
+    std::string alertsText;    // the alerts as the dialog shows them; window thread only
+    bool alwaysOnTop = true;   // window thread only
+    int opacityPercent = 100;  // window thread only
+    SettingsDialog settingsDialog;
     std::mutex balloonLock;
     std::string balloonText;  // guarded by balloonLock; at most one balloon's worth
     // Worker: notes a cycle's outcome for the window thread and tells it.
@@ -134,8 +161,8 @@ private:
     UINT taskbarCreatedMessage = 0;  // "TaskbarCreated", registered at construction
     UniqueHandle updateNowEvent;     // owned: auto-reset; set by "&Update now", waited on by the worker
     mutable std::mutex statusMutex;
-    UpdateStatus status;             // guarded by statusMutex
-    std::string shownStatus;         // window thread only: the text last shown
-    std::string speechProblem;       // window thread only: why nothing is spoken; "" when all is well
-    std::thread trayRemoval;         // owned: joined by the destructor
+    UpdateStatus status;        // guarded by statusMutex
+    std::string shownStatus;    // window thread only: the text last shown
+    std::string speechProblem;  // window thread only: why nothing is spoken; "" when all is well
+    std::thread trayRemoval;    // owned: joined by the destructor
 };

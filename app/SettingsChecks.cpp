@@ -268,3 +268,30 @@ std::string AlertsSection(const std::vector<std::string>& entries)
     block += '\0';
     return block;
 }
+
+std::vector<PairChoice> PairChoices(std::string_view pairsText, const std::vector<std::string>& offered)
+{
+    std::vector<PairChoice> choices;
+    auto present = [&](std::string_view code) {
+        return std::any_of(choices.begin(), choices.end(),
+                           [&](const PairChoice& choice) { return EqualsNoCase(choice.code, code); });
+    };
+    const PairFilter listed = PairFilter::Parse(pairsText);
+    for (const std::string& code : listed.Codes())
+        choices.push_back(PairChoice{code, true});
+    for (const std::string& code : offered) {
+        if (!code.empty() && choices.size() < PairFilter::MostCodes * 4 && !present(code))
+            choices.push_back(PairChoice{code, false});
+    }
+    return choices;
+}
+
+std::string ChosenPairsText(const std::vector<PairChoice>& choices)
+{
+    std::string text;
+    for (const PairChoice& choice : choices) {
+        if (choice.chosen)
+            text += (text.empty() ? "" : ", ") + choice.code;
+    }
+    return text;
+}

@@ -90,3 +90,14 @@ std::string AlertsText(std::string_view sectionBlock);
 // Alert entries as a section for the profile writer: each NUL-ended, and
 // one more NUL at the end.
 std::string AlertsSection(const std::vector<std::string>& entries);
+
+// The pair chooser's list: each code, ticked or not, in showing order.
+struct PairChoice {
+    std::string code;
+    bool chosen;
+};
+// From the Pairs text and the codes the source offers now: the chosen codes
+// first, in their order (offered now or not), then the other offered ones.
+std::vector<PairChoice> PairChoices(std::string_view pairsText, const std::vector<std::string>& offered);
+// The ticked codes, in order, as the Pairs field shows them.
+std::string ChosenPairsText(const std::vector<PairChoice>& choices);

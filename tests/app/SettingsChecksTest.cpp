@@ -249,4 +249,22 @@ TEST(SettingsChecks, ThePublicDefaultsPassTheirOwnCheck)
     EXPECT_EQ(check.values.rateUrls[1], kPublicRateUrls[1]);
 }
 
+TEST(SettingsChecks, ThePairChooserListsTheChosenFirstThenTheOffered)
+{
+    std::vector<PairChoice> choices = PairChoices(" usdjpy, NZDUSD", {"EURUSD", "USDJPY", "GBPUSD", ""});
+    ASSERT_EQ(choices.size(), 4u);
+    const char* const codes[] = {"usdjpy", "NZDUSD", "EURUSD", "GBPUSD"};
+    const bool chosen[] = {true, true, false, false};
+    for (size_t i = 0; i < choices.size(); ++i) {
+        EXPECT_EQ(choices[i].code, codes[i]);
+        EXPECT_EQ(choices[i].chosen, chosen[i]) << i;
+    }
+    // Untick one, tick another and move it first: the field follows.
+    choices[1].chosen = false;
+    choices[3].chosen = true;
+    std::swap(choices[0], choices[3]);
+    EXPECT_EQ(ChosenPairsText(choices), "GBPUSD, usdjpy");
+    EXPECT_EQ(ChosenPairsText(PairChoices("", {"EURUSD"})), "");
+}
+
 }  // namespace
