@@ -17,6 +17,7 @@
 #include "tests/support/WidgetProcess.h"
 #include "tests/support/WinePath.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -359,6 +360,49 @@ TEST_F(SettingsDialog, OneAtATimeEachLabelBeforeItsControlAndThePublicDefaults)
                                            "eurofxref-daily.xml\r\nhttps://api.frankfurter.dev/v1/latest");
     dialog.Press("Cancel");
     EXPECT_TRUE(WaitUntil([&] { return OpenDialogs() == 0; }, 5s));
+}
+
+TEST_F(SettingsDialog, TheChooserTicksAndOrdersThePairsOfferedNow)
+{
+    ASSERT_TRUE(widget->Start());
+    ASSERT_TRUE(WaitUntil([&] { return FirstRow() == "EURUSD 1.0912 - 15"; }, 30s)) << FirstRow();
+    Dialog dialog = OpenSettings();
+    ASSERT_TRUE(dialog.Open());
+    dialog.Type("&Pairs:", "NZDUSD");
+    // Posted: the chooser is modal, and its own loop runs inside the click.
+    PostMessageA(GetDlgItem(dialog.Window(), QB_PAIRS_CHOOSE), BM_CLICK, 0, 0);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            chooser = FindWindowA("#32770", QB_CHOOSE_PAIRS_TITLE);
+            return chooser != nullptr && IsWindowVisible(chooser);
+        },
+        10s));
+    Dialog choose(chooser);
+    HWND list = choose.Field("&Pairs the source offers now, shown in this order:");
+    ASSERT_NE(list, nullptr);
+    // The chosen code first, then the three the source offers.
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 4);
+    auto key = [&](WPARAM code) {
+        SendMessageA(list, WM_KEYDOWN, code, 0);
+        SendMessageA(list, WM_KEYUP, code, 0);
+    };
+    SetForegroundWindow(chooser);
+    key(VK_SPACE);  // NZDUSD off
+    key(VK_END);    // GBPUSD
+    key(VK_SPACE);  // on
+    choose.Press("Move &up");
+    choose.Press("Move &up");
+    choose.Press("Move &up");  // first
+    key(VK_DOWN);              // NZDUSD
+    key(VK_DOWN);              // EURUSD
+    key(VK_DOWN);              // USDJPY
+    key(VK_SPACE);             // on
+    choose.Press("OK");
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, 5s));
+    EXPECT_EQ(dialog.Read("&Pairs:"), "GBPUSD, USDJPY");
+    dialog.Press("OK");
+    EXPECT_TRUE(WaitUntil([&] { return FirstRow() == "GBPUSD 1.2650 - 54"; }, 5s)) << FirstRow();
 }
 
 }  // namespace
