@@ -405,4 +405,32 @@ TEST_F(SettingsDialog, TheChooserTicksAndOrdersThePairsOfferedNow)
     EXPECT_TRUE(WaitUntil([&] { return FirstRow() == "GBPUSD 1.2650 - 54"; }, 5s)) << FirstRow();
 }
 
+TEST_F(SettingsDialog, KeysGoThroughTheDialogWhileTheWidgetRuns)
+{
+    ASSERT_TRUE(widget->Start());
+    Dialog dialog = OpenSettings();
+    ASSERT_TRUE(dialog.Open());
+    DWORD thread = GetWindowThreadProcessId(dialog.Window(), nullptr);
+    auto focus = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    HWND interval = dialog.Field("&Update every (seconds):");
+    SendMessageA(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(interval), TRUE);
+    ASSERT_TRUE(WaitUntil([&] { return focus() == interval; }, 5s));
+
+    // Posted keys reach the dialog through the widget's message loop.
+    PostMessageA(interval, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(WaitUntil([&] { return focus() == dialog.Field("&Pairs:"); }, 5s));
+    PostMessageA(focus(), WM_SYSCHAR, 'o', 1 << 29);  // Alt+O
+    EXPECT_TRUE(WaitUntil([&] { return focus() == dialog.Field("&Opacity (%):"); }, 5s));
+    // The widget goes on updating while the dialog is open.
+    size_t requests = feed.Requests().size();
+    EXPECT_TRUE(WaitUntil([&] { return feed.Requests().size() > requests; }, 15s));
+    EXPECT_TRUE(dialog.Open());
+    PostMessageA(focus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !dialog.Open(); }, 5s));
+}
+
 }  // namespace
