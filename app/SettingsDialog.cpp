@@ -242,7 +242,7 @@ INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         Fill(opening);
         return TRUE;  // the first field takes the focus
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 0) {
+        if (HIWORD(wParam) == BN_CLICKED) {
             OnCommand(LOWORD(wParam));
             return TRUE;
         }

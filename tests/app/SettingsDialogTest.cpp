@@ -53,10 +53,20 @@ std::string FileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+// SendMessage with a deadline: a widget that stops answering fails the
+// test instead of holding it up.
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result))
+        ADD_FAILURE() << "no answer to message " << message;
+    return static_cast<LRESULT>(result);
+}
+
 std::string TextOf(HWND window)
 {
     char text[512] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -95,16 +105,16 @@ public:
     {
         HWND field = Field(label);
         ASSERT_NE(field, nullptr) << label;
-        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Send(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     std::string Read(const char* label) const { return TextOf(Field(label)); }
     void Press(const char* button) const
     {
         HWND pressed = Button(button);
         ASSERT_NE(pressed, nullptr) << button;
-        SendMessageA(pressed, BM_CLICK, 0, 0);
+        Send(pressed, BM_CLICK, 0, 0);
     }
-    bool Ticked(const char* box) const { return SendMessageA(Button(box), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Ticked(const char* box) const { return Send(Button(box), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 private:
     HWND dialog;
@@ -133,8 +143,8 @@ protected:
     std::string FirstRow() const
     {
         HWND pane = widget->Pane();
-        SendMessageA(pane, WM_KEYDOWN, VK_HOME, 0);
-        SendMessageA(pane, WM_COPY, 0, 0);
+        Send(pane, WM_KEYDOWN, VK_HOME, 0);
+        Send(pane, WM_COPY, 0, 0);
         return ClipboardText();
     }
 
@@ -201,8 +211,8 @@ TEST_F(SettingsDialog, TwoPairsAndOkChangeTheFirstPairShownAndSpokenAndAreSaved)
     // The selected row is spoken each cycle: now the first chosen pair's.
     EXPECT_TRUE(WaitUntil([&] { return speech.Said("Speak 1.2650 - 54") > spokenBefore; }, 15s))
         << speech.Log();
-    SendMessageA(widget->Pane(), WM_KEYDOWN, VK_DOWN, 0);
-    SendMessageA(widget->Pane(), WM_COPY, 0, 0);
+    Send(widget->Pane(), WM_KEYDOWN, VK_DOWN, 0);
+    Send(widget->Pane(), WM_COPY, 0, 0);
     EXPECT_EQ(ClipboardText(), "USDJPY 149.50 - 53");
 }
 
@@ -275,7 +285,7 @@ TEST_F(SettingsDialog, AnIntervalThatCannotBeUsedKeepsTheDialogOpenAndSavesNothi
         dialog.Press("OK");
         EXPECT_TRUE(dialog.Open()) << bad;
         EXPECT_NE(TextOf(problem), "") << bad;
-        DWORD selection = static_cast<DWORD>(SendMessageA(interval, EM_GETSEL, 0, 0));
+        DWORD selection = static_cast<DWORD>(Send(interval, EM_GETSEL, 0, 0));
         EXPECT_EQ(LOWORD(selection), 0) << bad;
         EXPECT_EQ(HIWORD(selection), bad.size()) << bad;
         GUITHREADINFO thread{};
@@ -382,10 +392,10 @@ TEST_F(SettingsDialog, TheChooserTicksAndOrdersThePairsOfferedNow)
     HWND list = choose.Field("&Pairs the source offers now, shown in this order:");
     ASSERT_NE(list, nullptr);
     // The chosen code first, then the three the source offers.
-    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 4);
+    EXPECT_EQ(Send(list, LVM_GETITEMCOUNT, 0, 0), 4);
     auto key = [&](WPARAM code) {
-        SendMessageA(list, WM_KEYDOWN, code, 0);
-        SendMessageA(list, WM_KEYUP, code, 0);
+        Send(list, WM_KEYDOWN, code, 0);
+        Send(list, WM_KEYUP, code, 0);
     };
     SetForegroundWindow(chooser);
     key(VK_SPACE);  // NZDUSD off
@@ -417,7 +427,7 @@ TEST_F(SettingsDialog, KeysGoThroughTheDialogWhileTheWidgetRuns)
         return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
     };
     HWND interval = dialog.Field("&Update every (seconds):");
-    SendMessageA(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(interval), TRUE);
+    Send(dialog.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(interval), TRUE);
     ASSERT_TRUE(WaitUntil([&] { return focus() == interval; }, 5s));
 
     // Posted keys reach the dialog through the widget's message loop.
