@@ -13,7 +13,10 @@
 #include <cstring>
 #include <vector>
 
-Quillbrae::Quillbrae() : updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+Quillbrae::Quillbrae()
+    : settingsDialog([this](const SettingsValues& values) { ApplySettings(values); },
+                     [this] { return OfferedPairs(); }),
+      updateNowEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ratePane.fontSize = 12;
     ratePane.textColor = 0x000000;
@@ -61,10 +64,16 @@ bool Quillbrae::OnCreate()
 
 void Quillbrae::TakeSettings()
 {
-    rateUrl = settings.RateAddress();
+    {
+        std::lock_guard<std::mutex> guard(sourceMutex);
+        rateUrl = settings.RateAddress();
+    }
     rateFormat = settings.Current().rateFormat;
     ratePane.SetPairFilter(settings.Pairs());
-    alerts = settings.Alerts();
+    {
+        std::lock_guard<std::mutex> guard(alertsMutex);
+        alerts = settings.Alerts();
+    }
     ReadTrustedCertificate();
 }
 
@@ -92,20 +101,7 @@ void Quillbrae::LoadPlacement()
     ApplyPlacement(values.placement);
     updateInterval = values.updateInterval;
 
-    HWND ancestor = window;
-    for (int i = 0; i < 5; ++i) {
-        HWND parent = GetParent(ancestor);
-        if (parent == nullptr)
-            break;
-        ancestor = parent;
-    }
-    if (values.alwaysOnTop)
-        SetWindowPos(ancestor, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (values.opacity < Settings::HighestOpacity) {
-        SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
-        SetLayeredWindowAttributes(window, 0, static_cast<BYTE>((values.opacity * 255 + 50) / 100),
-                                   LWA_ALPHA);
-    }
+    ShowWindowLook();
 }
 
 void Quillbrae::SavePlacement()
@@ -121,6 +117,7 @@ void Quillbrae::SavePlacement()
 
 bool Quillbrae::OnClose()
 {
+    settingsDialog.Close();
     // The worker first: nothing it does may land after the settings are
     // written, and once it is gone nothing new is announced.
     Stop();
@@ -154,6 +151,9 @@ void Quillbrae::OnCommand(WPARAM wParam, LPARAM)
     case UpdateNowCommand:
         if (updateNowEvent)
             SetEvent(updateNowEvent.Get());
+        break;
+    case SettingsCommand:
+        OpenSettings();
         break;
     default:
         break;
@@ -290,6 +290,8 @@ void Quillbrae::ShowPopupMenu()
     menu.AppendItem("&Update now", UpdateNowCommand);
     menu.AppendItem("&Use Voxlume", UseSpeechCommand);
     menu.AppendItem("Start with &Windows", StartWithWindowsCommand);
+    // The ellipsis is one character, as Windows menus write it.
+    AppendMenuW(menu.menu, MF_STRING, SettingsCommand, L"&Settings\u2026");
     menu.AppendSeparator();
     menu.AppendItem("&Exit", ExitCommand);
     menu.Check(UseSpeechCommand, ratePane.speechEnabled);

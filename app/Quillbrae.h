@@ -1,5 +1,6 @@
 #pragma once
 #include "app/Settings.h"
+#include "app/SettingsDialog.h"
 #include "app/TrayIcon.h"
 #include "base/Names.h"
 #include "display/Announcer.h"
@@ -16,8 +17,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // The widget: the main window (rate list on the left, chart on the right,
 // no caption, no taskbar button, always on top), the tray icon and its menu,
@@ -29,6 +32,7 @@ public:
     static constexpr UINT ExitCommand = names::kExitCommand;
     static constexpr UINT StartWithWindowsCommand = names::kStartWithWindowsCommand;
     static constexpr UINT UpdateNowCommand = names::kUpdateNowCommand;
+    static constexpr UINT SettingsCommand = names::kSettingsCommand;
     static constexpr UINT TrayIconId = 1;
     // Fires when the rates shown are due to go stale.
     static constexpr UINT_PTR StaleTimerId = 2;
@@ -65,6 +69,16 @@ public:
     // window thread only.
     std::string StatusText() const { return shownStatus; }
 
+    // The open settings dialog, whose messages the message loop routes
+    // through IsDialogMessage; null when it is closed.
+    HWND SettingsWindow() const { return settingsDialog.Window(); }
+    // Opens the settings dialog, or brings the open one to the front.
+    void OpenSettings();
+    // Takes the dialog's values at once: sources and interval from the next
+    // cycle, which starts now; pairs, alerts and the window's look now.
+    // Window thread only.
+    void ApplySettings(const SettingsValues& values);
+
     // Tells the user why nothing is spoken; an empty `problem` takes the
     // notice away. Window thread only.
     void ShowSpeechProblem(const std::string& problem);
@@ -80,7 +94,8 @@ public:
     Announcer announcer;
     int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
-    // Set before the worker starts and not changed while it runs.
+    // Written on the window thread only, under sourceMutex; the worker reads
+    // it under the mutex at the start of each cycle.
     std::string rateUrl;
     RateFormat rateFormat = RateFormat::Auto;
     // The settings file: read by Create, written back at close. Window
@@ -105,8 +120,21 @@ private:
     // Starts a window drag as if the missing caption had been pressed.
     void BeginDrag();
 
-    // Read before the worker starts; from then on the worker's alone.
-    PriceAlerts alerts;
+    // Saves the dialog's values with the rest of the settings, replacing
+    // the file whole; a failed save is said on the status line.
+    void SaveSettings(const SettingsValues& values);
+    // Puts the window on top of others or not, and makes it see-through
+    // (a layered window) below 100 % opacity.
+    void ShowWindowLook();
+    // The codes of the records held now, in the list's order.
+    std::vector<std::string> OfferedPairs();
+    // The sources as the worker takes them at the start of a cycle.
+    std::string CurrentRateUrl();
+
+    std::mutex sourceMutex;  // guards rateUrl against the worker's reading
+    std::mutex alertsMutex;  // guards alerts: the worker checks, the dialog replaces
+    PriceAlerts alerts;      // guarded by alertsMutex
+    SettingsDialog settingsDialog;
     // Worker: notes a cycle's outcome and hands the window thread a copy.
     void RecordOutcome(const UpdateOutcome& outcome);
     // Window thread: brings the window text, the tray tip, the rate pane's
@@ -126,4 +154,5 @@ private:
     UpdateStatus status;               // window thread only: the worker's, as last handed over
     std::string shownStatus;           // window thread only: the text last shown
     std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
+    std::string settingsProblem;       // window thread only: why the settings were not saved; "" when saved
 };

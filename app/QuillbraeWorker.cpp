@@ -29,7 +29,9 @@ uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
     while (!stopRequested) {
-        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
+        std::string source = CurrentRateUrl();
+        source = source.substr(0, source.find(' '));  // one source at a time: the first written
+        UpdateOutcome outcome = updater.Update(ratePane.rates, source, StopFlag(), rateFormat);
         if (stopRequested)
             break;
         backoff.Schedule(outcome, updateInterval);
@@ -80,24 +82,31 @@ void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
 
 void Quillbrae::CheckAlerts()
 {
-    if (alerts.Empty())
-        return;
-    std::vector<std::pair<std::string, std::string>> prices;
+    std::vector<std::string> messages;
     {
-        auto records = ratePane.rates.Lock();
-        for (const FXRate& rate : *records) {
-            if (alerts.Watches(rate.code))
-                prices.emplace_back(rate.code, rate.priceText);
+        // The settings dialog may replace the alerts meanwhile.
+        std::lock_guard<std::mutex> watching(alertsMutex);
+        if (alerts.Empty())
+            return;
+        std::vector<std::pair<std::string, std::string>> prices;
+        {
+            auto records = ratePane.rates.Lock();
+            for (const FXRate& rate : *records) {
+                if (alerts.Watches(rate.code))
+                    prices.emplace_back(rate.code, rate.priceText);
+            }
+        }
+        for (const auto& price : prices) {
+            for (std::string& message : alerts.Check(price.first, price.second))
+                messages.push_back(std::move(message));
         }
     }
-    // Spoken and queued with the lock let go: the speech program may take its time.
+    // Spoken and queued with the locks let go: the speech program may take its time.
     std::string balloon;
-    for (const auto& price : prices) {
-        for (const std::string& message : alerts.Check(price.first, price.second)) {
-            if (ratePane.speechEnabled.load())
-                announcer.Announce(message);
-            AppendBalloonLine(balloon, message);
-        }
+    for (const std::string& message : messages) {
+        if (ratePane.speechEnabled.load())
+            announcer.Announce(message);
+        AppendBalloonLine(balloon, message);
     }
     if (!balloon.empty())
         ui.Post([this, balloon] { tray.ShowBalloon(balloon, ProgramName()); });

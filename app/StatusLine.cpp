@@ -24,15 +24,17 @@ void Quillbrae::ShowStatus()
     const uint32_t now = ClockMilliseconds();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
-    if (!speechProblem.empty())
-        text += (text.empty() ? "" : "; ") + speechProblem;
+    for (const std::string* problem : {&speechProblem, &settingsProblem}) {
+        if (!problem->empty())
+            text += (text.empty() ? "" : "; ") + *problem;
+    }
     bool stale = current.Stale(now, interval);
     if (text != shownStatus) {
         shownStatus = text;
         SetText(WindowText(text).c_str());
         tray.SetTip(WindowText(text));
     }
-    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
+    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty() || !settingsProblem.empty(), stale);
     chartPane.SetStale(stale);
     // Staleness comes with time alone: look again when it is due.
     if (std::optional<uint32_t> until = current.UntilStale(now, interval))

@@ -28,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_BAR_CLASSES | ICC_COOL_CLASSES;
+    controls.dwICC = ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_UPDOWN_CLASS | ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&controls);
 
     int exitCode = 1;
@@ -48,6 +48,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             HACCEL table = CreateAcceleratorTableA(&home, 1);
             MSG msg{};
             while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                // The settings dialog is modeless: its keys (Tab, Enter,
+                // Escape, mnemonics) work only when its messages go through here.
+                HWND settings = widget->SettingsWindow();
+                if (settings != nullptr && IsDialogMessageA(settings, &msg))
+                    continue;
                 if (TranslateAcceleratorA(window, table, &msg) == 0) {
                     TranslateMessage(&msg);
                     DispatchMessageA(&msg);

@@ -33,6 +33,7 @@ inline constexpr const char* kRunValueName = "Quillbrae";
 // The installer's entry in "Apps and features", under HKEY_CURRENT_USER.
 inline constexpr const char* kUninstallKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillbrae";
 inline constexpr unsigned kUpdateNowCommand = 12;
+inline constexpr unsigned kSettingsCommand = 14;
 
 // The local feed's default port and page, and so the widget's default source.
 inline constexpr uint16_t kDefaultFeedPort = 8080;
