@@ -5,9 +5,9 @@
 #include "http/SocketLibrary.h"
 #include "rates/DocumentQuotes.h"
 #include "rates/RateListDecoder.h"
-#include "update/UpdateRates.h"
 #include "tests/tools/RunningFeed.h"
 #include "tools/feed/RateFeed.h"
+#include "update/UpdateRates.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +34,10 @@ std::vector<std::vector<RateQuote>> FeedQuotes(std::size_t lists)
 
 // Heap bytes in use (glibc), to count what the vectors' storage costs
 // including the allocator's own overhead.
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+std::size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
 
 // Download (two HEAD probes and a GET, each on its own connection, as the
 // client does it), decode and merge. Benchmark's CPU column is the CPU time
@@ -150,8 +153,8 @@ void BM_MergeThousandPairsUnderTheLock(benchmark::State& state)
             quote.lowText = "1.2300";
             quote.openText = "1.2340";
             lists[list].push_back(quote);
-            documents[list].rates.push_back(DocumentRate{quote.code, list == 0 ? "1.2345" : "1.2346",
-                                                         list == 0 ? 1.2345 : 1.2346});
+            documents[list].rates.push_back(
+                DocumentRate{quote.code, list == 0 ? "1.2345" : "1.2346", list == 0 ? 1.2345 : 1.2346});
         }
     }
     SharedRates rates;
