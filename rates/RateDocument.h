@@ -1,4 +1,6 @@
 #pragma once
+#include "rates/RateQuote.h"
+
 #include <cstddef>
 #include <set>
 #include <string>
@@ -20,7 +22,7 @@ struct RateDocument {
 // Bounds on a document, whatever its shape: no real source lists more than a
 // few hundred currencies, and a body beyond a few megabytes is not a rate
 // page (the HTTP client stops at 8 MiB).
-inline constexpr std::size_t kMaxDocumentRates = 1000;
+inline constexpr std::size_t kMaxDocumentRates = kMostPairs;
 inline constexpr std::size_t kMaxDocumentBytes = 4 * 1024 * 1024;
 inline constexpr std::size_t kMaxRateTextBytes = 40;
 

@@ -4,24 +4,27 @@
 #include "http/ResponseHead.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
+#include "rates/RecordIndex.h"
 
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes)
 {
-    // Judged once: the list grows while the first populated list is merged,
-    // and every quote of that list must still become a record of its own.
+    // Judged once: the list grows while the first populated list is merged.
     const bool startedEmpty = rates.empty();
-    if (startedEmpty) {
-        rates.reserve(quotes.size());
-        for (const RateQuote& quote : quotes)
-            rates.emplace_back(quote);
-        return;
-    }
+    RecordIndex index(rates);
+    // Which records this list has updated already: a code stands for one
+    // record, and the first quote of a code in a list is the one it takes.
+    std::vector<bool> taken(rates.size(), false);
     for (const RateQuote& quote : quotes) {
-        for (FXRate& rate : rates) {
-            if (rate.code == quote.code) {
-                rate.ApplyQuote(quote);
-                break;
+        const std::size_t found = index.Find(quote.code);
+        if (found != RecordIndex::npos) {
+            if (!taken[found]) {
+                rates[found].ApplyQuote(quote);
+                taken[found] = true;
             }
+        } else if (startedEmpty && rates.size() < kMostPairs) {
+            index.Add(quote.code, rates.size());
+            rates.emplace_back(quote);
+            taken.push_back(true);
         }
     }
 }
@@ -107,8 +110,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     return body;
 }
 
-UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                    const Fetch& fetch, RateListValidators* validators, int& result)
+UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                    RateFormat format, const Fetch& fetch, RateListValidators* validators, int& result)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
@@ -146,8 +149,8 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
 
 }  // namespace
 
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                          RateListValidators* validators)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                          RateFormat format, RateListValidators* validators)
 {
     int result = HttpFailure::kOk;
     return Cycle(rates, url, stop, format, Fetch(), validators, result);

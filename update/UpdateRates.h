@@ -12,12 +12,13 @@
 // How many redirect probes one download may make before its real request.
 inline constexpr int kRateRedirectLimit = 3;
 
-// Merges one downloaded list into the records. Into an empty list every
-// quote becomes a new record, in list order (a repeated code makes a second
-// record). Into a populated list each quote updates the first record with
-// the same code, and quotes of unknown codes are dropped: once populated,
-// records are never added, removed or reordered, so an index into the list
-// (the rate pane's selection) stays valid for the life of the program.
+// Merges one downloaded list into the records. A code stands for one record
+// (codes match in any ASCII case, RecordIndex): of a list that names a code
+// twice, the first quote counts and the others are dropped. Into an empty list every code becomes a new
+// record, in list order. Into a populated list each quote updates the record of its code, found by lookup
+// (RecordIndex), and quotes of unknown codes are dropped: once populated, records are never added, removed or
+// reordered, so an index into the list (the rate pane's selection) stays valid for the life of the program.
+// The list never holds more than kMostPairs records.
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
 
 // What the server said about the last list merged ("Last-Modified",
@@ -25,7 +26,7 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // "If-None-Match") so that an unchanged list can be answered with a 304.
 struct RateListValidators {
     static constexpr size_t kLongestValue = 256;  // a longer value is not kept
-    std::string url;  // the page they belong to
+    std::string url;                              // the page they belong to
     std::string lastModified;
     std::string etag;
 };
