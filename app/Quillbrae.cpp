@@ -512,7 +512,7 @@ void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
 {
     {
         std::lock_guard<std::mutex> guard(statusMutex);
-        status.Record(outcome, ClockMilliseconds());
+        status.Record(outcome, ClockMilliseconds64());
     }
     PostMessageA(window, StatusChangedMessage, 0, 0);
 }
@@ -524,7 +524,7 @@ void Quillbrae::ShowStatus()
         std::lock_guard<std::mutex> guard(statusMutex);
         current = status;
     }
-    const uint32_t now = ClockMilliseconds();
+    const uint64_t now = ClockMilliseconds64();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
     if (!speechProblem.empty())
