@@ -8,8 +8,6 @@
 
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes)
 {
-    // Judged once: the list grows while the first populated list is merged.
-    const bool startedEmpty = rates.empty();
     RecordIndex index(rates);
     // Which records this list has updated already: a code stands for one
     // record, and the first quote of a code in a list is the one it takes.
@@ -21,7 +19,8 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
                 rates[found].ApplyQuote(quote);
                 taken[found] = true;
             }
-        } else if (startedEmpty && rates.size() < kMostPairs) {
+        } else if (rates.size() < kMostPairs) {
+            // A pair first seen now goes after every record made before it.
             index.Add(quote.code, rates.size());
             rates.emplace_back(quote);
             taken.push_back(true);

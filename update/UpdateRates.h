@@ -14,11 +14,14 @@ inline constexpr int kRateRedirectLimit = 3;
 
 // Merges one downloaded list into the records. A code stands for one record
 // (codes match in any ASCII case, RecordIndex): of a list that names a code
-// twice, the first quote counts and the others are dropped. Into an empty list every code becomes a new
-// record, in list order. Into a populated list each quote updates the record of its code, found by lookup
-// (RecordIndex), and quotes of unknown codes are dropped: once populated, records are never added, removed or
-// reordered, so an index into the list (the rate pane's selection) stays valid for the life of the program.
-// The list never holds more than kMostPairs records.
+// twice, the first quote counts and the others are dropped. Each quote
+// updates the record of its code, found by lookup; a code without one gets a
+// new record at the end, so the first list makes the records in its order
+// and a pair that appears later follows them. Records are never removed or
+// reordered, so an index into the list (the rate pane's selection) stays
+// valid for the life of the program; the list may grow, so a pointer into it
+// holds only until the next merge. The list never holds more than
+// kMostPairs records: codes beyond them are dropped.
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
 
 // What the server said about the last list merged ("Last-Modified",

@@ -155,8 +155,7 @@ TEST_F(UpdateCycle, EmptyOrCutShortBodiesChangeNothing)
     const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
     const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
                                   list.substr(0, list.size() * 2 / 3);
-    // A first list cut short would fix the record set to its first pairs
-    // for the rest of the run.
+    // A list cut short would make or move records from a broken answer.
     const std::vector<ScriptedServer::Script> answers = {
         {ScriptedServer::Send(Response(200, ""))},
         {ScriptedServer::Send(truncated), ScriptedServer::Close()},

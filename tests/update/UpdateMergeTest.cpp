@@ -1,4 +1,6 @@
 // Merging decoded lists into the record list: the cases of the merge rules.
+#include "base/Text.h"
+#include "rates/PairFilter.h"
 #include "rates/PriceAlerts.h"
 #include "update/UpdateRates.h"
 
@@ -58,10 +60,16 @@ std::vector<MergeCase> MergeCases()
          {{Quote("A", "0.1"), Quote("B", "0.2"), Quote("C", "0.3")},
           {Quote("C", "0.33"), Quote("A", "0.11"), Quote("B", "0.22")}},
          {{"A", 2, "0.11"}, {"B", 2, "0.22"}, {"C", 2, "0.33"}}},
-        {"an additional pair",
+        {"a pair that appears later goes at the end",
          {{Quote("A", "0.1"), Quote("B", "0.2")},
           {Quote("A", "0.11"), Quote("N", "0.5"), Quote("B", "0.22")}},
-         {{"A", 2, "0.11"}, {"B", 2, "0.22"}}},
+         {{"A", 2, "0.11"}, {"B", 2, "0.22"}, {"N", 1, "0.5"}}},
+        {"pairs appearing over several lists, in the order they appear",
+         {{Quote("B", "0.2")},
+          {Quote("C", "0.3"), Quote("A", "0.1")},
+          {},
+          {Quote("A", "0.11"), Quote("D", "0.4"), Quote("B", "0.22")}},
+         {{"B", 2, "0.22"}, {"C", 1, "0.3"}, {"A", 2, "0.11"}, {"D", 1, "0.4"}}},
         {"a missing pair",
          {{Quote("A", "0.1"), Quote("B", "0.2"), Quote("C", "0.3")},
           {Quote("A", "0.11"), Quote("C", "0.33")}},
@@ -69,18 +77,18 @@ std::vector<MergeCase> MergeCases()
         {"an empty list later",
          {{Quote("A", "0.1"), Quote("B", "0.2")}, {}},
          {{"A", 1, "0.1"}, {"B", 1, "0.2"}}},
-        {"only unknown codes later",
+        {"only new codes later: added, the old record kept",
          {{Quote("A", "0.1")}, {Quote("X", "0.9"), Quote("Y", "0.8")}},
-         {{"A", 1, "0.1"}}},
+         {{"A", 1, "0.1"}, {"X", 1, "0.9"}, {"Y", 1, "0.8"}}},
         {"a code named twice: one record, the first quote of each list counts",
          {{Quote("A", "0.1"), Quote("B", "0.2"), Quote("A", "0.7")},
           {Quote("A", "0.11"), Quote("B", "0.22"), Quote("A", "0.12")},
           {Quote("B", "0.23"), Quote("A", "0.13"), Quote("A", "0.14"), Quote("A", "0.15")}},
          {{"A", 3, "0.13"}, {"B", 3, "0.23"}}},
-        {"a code named in another case is the same pair",
+        {"a code named in another case is the same pair; other bytes are other codes",
          {{Quote("EURUSD", "0.1"), Quote("eurusd", "0.2")},
           {Quote("eurusd", "0.5"), Quote("EURUSD", "0.6"), Quote("EURUSD ", "0.7"), Quote("EURUS", "0.8")}},
-         {{"EURUSD", 2, "0.5"}}},
+         {{"EURUSD", 2, "0.5"}, {"EURUSD ", 1, "0.7"}, {"EURUS", 1, "0.8"}}},
         {"many cycles",
          {{Quote("A", "0.1"), Quote("B", "0.2")},
           {Quote("A", "0.2")},
@@ -102,14 +110,17 @@ TEST(MergeQuotes, FollowsTheMergeRules)
             before = rates;
             MergeQuotes(rates, list);
             if (!before.empty()) {
-                // Once populated, records stay where they are: the chart's
-                // record and the selection remain valid.
-                ASSERT_EQ(rates.size(), before.size());
-                ASSERT_EQ(rates.data(), first);
-                for (std::size_t i = 0; i < rates.size(); ++i) {
+                // Records made before keep their places, so the selection
+                // stays valid; new ones only ever follow them.
+                ASSERT_GE(rates.size(), before.size());
+                if (rates.size() == before.size()) {
+                    ASSERT_EQ(rates.data(), first) << "a merge that adds nothing moves nothing";
+                }
+                for (std::size_t i = 0; i < before.size(); ++i) {
+                    ASSERT_EQ(rates[i].code, before[i].code);
                     bool quoted = false;
                     for (const RateQuote& quote : list)
-                        quoted = quoted || quote.code == rates[i].code;
+                        quoted = quoted || EqualsNoCase(quote.code, rates[i].code);
                     // A record that no quote of this list names is untouched.
                     if (!quoted) {
                         EXPECT_TRUE(SameRecord(rates[i], before[i])) << "record " << i << " changed";
@@ -144,6 +155,18 @@ TEST(MergeQuotes, HoldsOneRecordPerCodeAndAtMostTheMostPairs)
     ASSERT_EQ(rates.size(), kMostPairs) << "a list beyond the bound makes no more records";
     EXPECT_EQ(rates.back().code, "P" + std::to_string(kMostPairs - 1));
 
+    // Pairs that appear later stop at the bound too, whatever the lists hold.
+    std::vector<FXRate> growing;
+    for (std::size_t cycle = 0; cycle < 30; ++cycle) {
+        std::vector<RateQuote> list;
+        for (std::size_t i = 0; i < 100; ++i)
+            list.push_back(Quote("C" + std::to_string(cycle) + "-" + std::to_string(i), "0.1"));
+        MergeQuotes(growing, list);
+        ASSERT_EQ(growing.size(), std::min((cycle + 1) * 100, kMostPairs));
+    }
+    EXPECT_EQ(growing.front().code, "C0-0");
+    EXPECT_EQ(growing.back().code, "C9-99");
+
     // Every record is found by its code, in whatever order the list comes.
     std::vector<RateQuote> reversed = DistinctCodes(kMostPairs, "0.2");
     std::reverse(reversed.begin(), reversed.end());
@@ -175,4 +198,30 @@ TEST(MergeQuotes, APairNamedTwiceAlertsOncePerCrossing)
     }
     EXPECT_EQ(rates.size(), 2u);
     EXPECT_EQ(spoken, 1u);
+}
+
+// With Pairs set, a listed code is skipped until its pair appears, then takes
+// its listed place; the records already shown stay where they were.
+TEST(MergeQuotes, AListedPairTakesItsListedPlaceWhenItAppears)
+{
+    const PairFilter filter = PairFilter::Parse("GBPUSD, EURUSD, usdchf");
+    struct Step {
+        std::vector<RateQuote> list;
+        std::vector<std::string> shown;  // in showing order
+    } const steps[] = {
+        {{Quote("EURUSD", "0.1"), Quote("EURJPY", "0.2")}, {"EURUSD"}},
+        {{Quote("EURUSD", "0.1"), Quote("GBPUSD", "0.3"), Quote("EURJPY", "0.2")}, {"GBPUSD", "EURUSD"}},
+        {{Quote("USDCHF", "0.4")}, {"GBPUSD", "EURUSD", "USDCHF"}},
+        {{}, {"GBPUSD", "EURUSD", "USDCHF"}},
+    };
+    std::vector<FXRate> rates;
+    for (const Step& step : steps) {
+        MergeQuotes(rates, step.list);
+        std::vector<std::string> shown;
+        for (std::size_t row : filter.Select(rates))
+            shown.push_back(rates[row].code);
+        EXPECT_EQ(shown, step.shown);
+        ASSERT_GE(rates.size(), 2u);
+        EXPECT_EQ(rates[1].code, "EURJPY") << "a record keeps its place as others appear";
+    }
 }
