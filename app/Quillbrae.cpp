@@ -135,6 +135,7 @@ void Quillbrae::ReadPairFilter()
                                             static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
     PairFilter filter = PairFilter::Parse(std::string_view(text.data(), length));
     pairList = filter.Text();
+    updater.SetWantedPairs(filter.Codes());
     ratePane.SetPairFilter(std::move(filter));
 }
 

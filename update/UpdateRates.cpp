@@ -2,6 +2,7 @@
 
 #include "http/HttpClient.h"
 #include "http/ResponseHead.h"
+#include "rates/CrossRates.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 #include "rates/RecordIndex.h"
@@ -48,6 +49,7 @@ std::string Validator(const std::string& headers, const char* name)
 struct Fetch {
     const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
     int trustFailure = HttpFailure::kOk;
+    const std::vector<std::string>* wantedPairs = nullptr;  // borrowed; crosses to make, may be null
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -117,7 +119,10 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
     UpdateOutcome outcome;
     const std::string body = DownloadRateList(url, stop, fetch, validators, outcome, result);
     if (outcome.reason.empty() && outcome.kind == UpdateOutcome::Kind::Failed) {
-        const DecodedRates decoded = DecodeRates(body, format);
+        DecodedRates decoded = DecodeRates(body, format);
+        // Crosses come from the document alone, so they are made before the lock.
+        if (decoded.failure.empty() && decoded.format != RateFormat::List && fetch.wantedPairs)
+            AddCrossRates(decoded.document, *fetch.wantedPairs);
         if (!decoded.failure.empty()) {
             outcome.reason = kNotARateList;
         } else {
@@ -162,6 +167,7 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     Fetch fetch;
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
+    fetch.wantedPairs = &wantedPairs;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

@@ -56,6 +56,10 @@ public:
     // A trusted root was named but could not be read: every cycle fails
     // with `code` and takes no data (HttpFailure::kOk clears it).
     void SetTrustFailure(int code) { trustFailure = code; }
+    // The pairs a person chose (the Pairs setting's codes): those a rates
+    // document does not quote but its own quotes make are added to it as
+    // crosses (AddCrossRates). Set before the cycles start.
+    void SetWantedPairs(std::vector<std::string> codes) { wantedPairs = std::move(codes); }
 
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
@@ -70,5 +74,6 @@ private:
     std::string trustedCertificate;
     int trustFailure = 0;
     RateListValidators validators;
+    std::vector<std::string> wantedPairs;
     std::atomic<int> lastResult{0};
 };
