@@ -67,6 +67,7 @@ void Quillbrae::TakeSettings()
     {
         std::lock_guard<std::mutex> guard(sourceMutex);
         rateUrl = settings.RateAddress();
+        wantedPairs = settings.Pairs().Codes();
     }
     rateFormat = settings.Current().rateFormat;
     ratePane.SetPairFilter(settings.Pairs());

@@ -131,7 +131,10 @@ private:
     // The sources as the worker takes them at the start of a cycle.
     std::string CurrentRateUrl();
 
-    std::mutex sourceMutex;  // guards rateUrl against the worker's reading
+    std::mutex sourceMutex;  // guards rateUrl and wantedPairs against the worker's reading
+    // The codes of "Pairs", which the worker makes as crosses when a
+    // document does not quote them; guarded by sourceMutex.
+    std::vector<std::string> wantedPairs;
     std::mutex alertsMutex;  // guards alerts: the worker checks, the dialog replaces
     PriceAlerts alerts;      // guarded by alertsMutex
     SettingsDialog settingsDialog;

@@ -44,6 +44,7 @@ void Quillbrae::ApplySettings(const SettingsValues& values)
     {
         std::lock_guard<std::mutex> guard(sourceMutex);
         rateUrl = sources;
+        wantedPairs = values.pairs.Codes();
     }
     updateInterval = values.intervalMs;
 

@@ -29,8 +29,12 @@ uint32_t Quillbrae::Run()
 {
     Backoff backoff(ClockMilliseconds, JitterShare);
     while (!stopRequested) {
-        std::string source = CurrentRateUrl();
-        source = source.substr(0, source.find(' '));  // one source at a time: the first written
+        std::string source;
+        {
+            std::lock_guard<std::mutex> guard(sourceMutex);
+            source = rateUrl.substr(0, rateUrl.find(' '));  // one source at a time: the first written
+            updater.SetWantedPairs(wantedPairs);
+        }
         UpdateOutcome outcome = updater.Update(ratePane.rates, source, StopFlag(), rateFormat);
         if (stopRequested)
             break;
@@ -73,7 +77,7 @@ uint32_t Quillbrae::Run()
 
 void Quillbrae::RecordOutcome(const UpdateOutcome& outcome)
 {
-    workerStatus.Record(outcome, ClockMilliseconds());
+    workerStatus.Record(outcome, ClockMilliseconds64());
     ui.Post([this, current = workerStatus] {
         status = current;
         ShowStatus();

@@ -21,7 +21,7 @@ std::string WindowText(const std::string& status)
 void Quillbrae::ShowStatus()
 {
     const UpdateStatus& current = status;
-    const uint32_t now = ClockMilliseconds();
+    const uint64_t now = ClockMilliseconds64();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
     for (const std::string* problem : {&speechProblem, &settingsProblem}) {

@@ -1,18 +1,11 @@
 #include "rates/DocumentQuotes.h"
 
+#include "rates/RecordIndex.h"
+
 #include <cmath>
 #include <cstdint>
 
 namespace {
-
-const FXRate* FindRecord(const std::vector<FXRate>& records, const std::string& code)
-{
-    for (const FXRate& record : records) {
-        if (record.code == code)
-            return &record;
-    }
-    return nullptr;
-}
 
 // The held extreme's text, or this price's when it goes beyond it. A held
 // text that does not read as a number (a record from some other list) gives
@@ -26,11 +19,11 @@ const std::string& Extreme(const std::string& heldText, const DocumentRate& rate
     return beyond ? rate.priceText : heldText;
 }
 
-} // namespace
+}  // namespace
 
 std::string PercentChangeText(double price, double open)
 {
-    constexpr double kBound = 1e15; // in hundredths of a percent
+    constexpr double kBound = 1e15;  // in hundredths of a percent
     double hundredths = std::round((price / open - 1.0) * 10000.0);
     if (std::isnan(hundredths))
         hundredths = 0.0;
@@ -45,6 +38,7 @@ std::string PercentChangeText(double price, double open)
 
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records)
 {
+    const RecordIndex index(records);
     std::vector<RateQuote> quotes;
     quotes.reserve(document.rates.size());
     for (const DocumentRate& rate : document.rates) {
@@ -52,7 +46,9 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
         quote.code = rate.code;
         quote.priceText = rate.priceText;
         double open = rate.value;
-        if (const FXRate* record = FindRecord(records, rate.code)) {
+        const std::size_t found = index.Find(rate.code);
+        if (found != RecordIndex::npos) {
+            const FXRate* record = &records[found];
             quote.openText = record->openText;
             double held = 0.0;
             if (ReadDocumentNumber(record->openText, held) && held > 0.0)

@@ -12,8 +12,8 @@
 // price of the pair (the record's openText, or this price for a pair with
 // no record yet), high and low are the extremes of the record's texts and
 // this price, and the change figure is the percent change of this price
-// from the opening figure (PercentChangeText). A pair's record is the first
-// one with its code, as the merge finds it.
+// from the opening figure (PercentChangeText). A pair's record is the one
+// with its code, as the merge finds it (RecordIndex).
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records);
 
 // The percent change from `open` to `price`, rounded to two decimals, with

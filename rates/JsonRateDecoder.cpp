@@ -2,8 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -11,13 +9,6 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::size_t kMaxDepth = 32;
-
-std::string ShortestText(double value)
-{
-    char buffer[32];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    return error == std::errc() ? std::string(buffer, end) : std::string();
-}
 
 // Follows the parser's events with a stack of where each open container
 // stands; every value is judged by the key (or array) it belongs to.
@@ -27,9 +18,16 @@ public:
 
     bool null() override { return Other(); }
     bool boolean(bool) override { return Other(); }
-    bool number_integer(number_integer_t value) override { return Number(static_cast<double>(value)); }
-    bool number_unsigned(number_unsigned_t value) override { return Number(static_cast<double>(value)); }
-    bool number_float(number_float_t value, const string_t&) override { return Number(value); }
+    bool number_integer(number_integer_t value) override
+    {
+        return Number(static_cast<double>(value), std::to_string(value));
+    }
+    bool number_unsigned(number_unsigned_t value) override
+    {
+        return Number(static_cast<double>(value), std::to_string(value));
+    }
+    // The number's text as the document writes it: its digits are what is shown.
+    bool number_float(number_float_t value, const string_t& text) override { return Number(value, text); }
     bool string(string_t& value) override { return Text(value); }
     bool binary(binary_t&) override { return Other(); }
     bool start_object(std::size_t) override { return Open(true); }
@@ -61,7 +59,7 @@ private:
     }
     bool Open(bool isObject);
     bool Close();
-    bool Number(double value);
+    bool Number(double value, const std::string& text);
     bool Text(const std::string& value);
     bool Other();
     bool NotAContainer() { return builder.Fail("the document is not an object or an array"); }
@@ -74,7 +72,7 @@ private:
     std::string base;
     bool sawBase = false;
     bool sawRates = false;
-    std::string currency; // key of the rate being read
+    std::string currency;  // key of the rate being read
     std::vector<Pending> pending;
 
     // The entry of the array shape being read.
@@ -188,7 +186,7 @@ bool RateEvents::Close()
     return true;
 }
 
-bool RateEvents::Number(double value)
+bool RateEvents::Number(double value, const std::string& text)
 {
     if (stack.empty())
         return NotAContainer();
@@ -198,11 +196,11 @@ bool RateEvents::Number(double value)
         // Checked once the base is known; bounded here.
         if (pending.size() > kMaxDocumentRates)
             return builder.Fail("more than " + std::to_string(kMaxDocumentRates) + " rates");
-        pending.push_back(Pending{currency, ShortestText(value), value});
+        pending.push_back(Pending{currency, text, value});
         return true;
     case Role::EntryRate:
         entryRate = value;
-        entryRateText = ShortestText(value);
+        entryRateText = text;
         hasRate = true;
         return true;
     case Role::Base:
@@ -275,7 +273,7 @@ bool RateEvents::Other()
     }
 }
 
-} // namespace
+}  // namespace
 
 bool DecodeJsonRates(const std::string& body, RateDocument& document, std::string& failure)
 {

@@ -9,8 +9,8 @@
 //    /v6/latest/USD), keys in any order;
 //  - an array of objects with "base", "quote" and "rate" (Frankfurter's
 //    /v2/rates).
-// Other members are skipped. Each rate's text is its shortest round-trip
-// form. On failure returns false with the reason ("not a rate list (...)")
+// Other members are skipped. Each rate's text is the number as the document
+// writes it, in plain decimal (RateDocumentBuilder). On failure returns false with the reason ("not a rate list (...)")
 // and leaves `document` as it was. The parse is event-driven: nothing is
 // built but the rates, and nesting beyond 32 levels is refused.
 bool DecodeJsonRates(const std::string& body, RateDocument& document, std::string& failure);

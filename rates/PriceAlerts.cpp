@@ -70,6 +70,9 @@ std::optional<PriceFigure> ReadPriceFigure(std::string_view text)
     size_t length = FigureLength(text);
     if (length == 0 || length > PriceAlerts::LongestFigure)
         return std::nullopt;
+    // A figure is read whole or not at all: "6.12e-05" is not 6.12.
+    if (length < text.size() && !IsAsciiSpace(text[length]))
+        return std::nullopt;
     std::string_view figure = text.substr(0, length);
     return PriceFigure{std::string(figure), FigureValue(figure)};
 }

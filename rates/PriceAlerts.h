@@ -47,7 +47,7 @@ public:
 
     // Takes the pair's latest price text ("1.0912 - 15") and returns one
     // message per level crossed by it, "EURUSD above 1.0900: 1.0912". A text
-    // without a leading figure changes nothing.
+    // without a leading figure read whole (ReadPriceFigure) changes nothing.
     std::vector<std::string> Check(std::string_view code, std::string_view priceText);
 
 private:
@@ -67,7 +67,9 @@ private:
 // The leading decimal figure of a text ("1.0912" of "1.0912 - 15"), blanks
 // before it skipped: its text and value. Digits with at most one point, at
 // least one digit, no sign, no exponent, at most PriceAlerts::LongestFigure
-// characters; none otherwise. Independent of the process locale.
+// characters, and the whole word: the end of the text or a blank follows it
+// ("6.12e-05", "1.09x" and "1.0912-15" hold none). None otherwise.
+// Independent of the process locale.
 struct PriceFigure {
     std::string text;
     double value;

@@ -77,7 +77,7 @@ std::vector<RateQuote> DecodeRateList(const std::string& body)
     // less than the number of fields, that is while a comma follows the
     // group's ninth field: each decoded group owns nine commas.
     std::size_t commas = static_cast<std::size_t>(std::count(body.begin(), body.end(), ','));
-    quotes.resize(commas / kFieldsPerPair);
+    quotes.resize(std::min(commas / kFieldsPerPair, kMostPairs));
 
     FieldReader reader(body);
     for (RateQuote& quote : quotes) {

@@ -9,6 +9,7 @@
 // and stay as they were, except that a field starting with "0" right after
 // an empty field (one that is not the first of the text) loses that zero,
 // judged by the text as downloaded. A group is decoded only when at least
-// one more field follows its ninth. Anything that is not a rate list yields
-// whatever its fields say, or nothing; no input makes it fail.
+// one more field follows its ninth, and only the first kMostPairs groups
+// are. Anything that is not a rate list yields whatever its fields say, or
+// nothing; no input makes it fail.
 std::vector<RateQuote> DecodeRateList(const std::string& body);

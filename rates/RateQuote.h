@@ -1,5 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <string>
+
+// The most pairs one rate page gives and the record list holds: no real
+// source lists more than a few hundred currencies, and a page of more is cut
+// (a list) or refused (a document) rather than grow the records without end.
+inline constexpr std::size_t kMostPairs = 1000;
 
 // The texts of one currency pair in one downloaded rate list, exactly as
 // they stood in the list (the provider's code page, never converted).

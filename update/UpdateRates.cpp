@@ -2,26 +2,29 @@
 
 #include "http/HttpClient.h"
 #include "http/ResponseHead.h"
+#include "rates/CrossRates.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
+#include "rates/RecordIndex.h"
 
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes)
 {
-    // Judged once: the list grows while the first populated list is merged,
-    // and every quote of that list must still become a record of its own.
-    const bool startedEmpty = rates.empty();
-    if (startedEmpty) {
-        rates.reserve(quotes.size());
-        for (const RateQuote& quote : quotes)
-            rates.emplace_back(quote);
-        return;
-    }
+    RecordIndex index(rates);
+    // Which records this list has updated already: a code stands for one
+    // record, and the first quote of a code in a list is the one it takes.
+    std::vector<bool> taken(rates.size(), false);
     for (const RateQuote& quote : quotes) {
-        for (FXRate& rate : rates) {
-            if (rate.code == quote.code) {
-                rate.ApplyQuote(quote);
-                break;
+        const std::size_t found = index.Find(quote.code);
+        if (found != RecordIndex::npos) {
+            if (!taken[found]) {
+                rates[found].ApplyQuote(quote);
+                taken[found] = true;
             }
+        } else if (rates.size() < kMostPairs) {
+            // A pair first seen now goes after every record made before it.
+            index.Add(quote.code, rates.size());
+            rates.emplace_back(quote);
+            taken.push_back(true);
         }
     }
 }
@@ -46,6 +49,7 @@ std::string Validator(const std::string& headers, const char* name)
 struct Fetch {
     const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
     int trustFailure = HttpFailure::kOk;
+    const std::vector<std::string>* wantedPairs = nullptr;  // borrowed; crosses to make, may be null
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -107,15 +111,18 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     return body;
 }
 
-UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                    const Fetch& fetch, RateListValidators* validators, int& result)
+UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                    RateFormat format, const Fetch& fetch, RateListValidators* validators, int& result)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
     UpdateOutcome outcome;
     const std::string body = DownloadRateList(url, stop, fetch, validators, outcome, result);
     if (outcome.reason.empty() && outcome.kind == UpdateOutcome::Kind::Failed) {
-        const DecodedRates decoded = DecodeRates(body, format);
+        DecodedRates decoded = DecodeRates(body, format);
+        // Crosses come from the document alone, so they are made before the lock.
+        if (decoded.failure.empty() && decoded.format != RateFormat::List && fetch.wantedPairs)
+            AddCrossRates(decoded.document, *fetch.wantedPairs);
         if (!decoded.failure.empty()) {
             outcome.reason = kNotARateList;
         } else {
@@ -146,8 +153,8 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
 
 }  // namespace
 
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                          RateListValidators* validators)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                          RateFormat format, RateListValidators* validators)
 {
     int result = HttpFailure::kOk;
     return Cycle(rates, url, stop, format, Fetch(), validators, result);
@@ -160,6 +167,7 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     Fetch fetch;
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
+    fetch.wantedPairs = &wantedPairs;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

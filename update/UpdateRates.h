@@ -12,12 +12,16 @@
 // How many redirect probes one download may make before its real request.
 inline constexpr int kRateRedirectLimit = 3;
 
-// Merges one downloaded list into the records. Into an empty list every
-// quote becomes a new record, in list order (a repeated code makes a second
-// record). Into a populated list each quote updates the first record with
-// the same code, and quotes of unknown codes are dropped: once populated,
-// records are never added, removed or reordered, so an index into the list
-// (the rate pane's selection) stays valid for the life of the program.
+// Merges one downloaded list into the records. A code stands for one record
+// (codes match in any ASCII case, RecordIndex): of a list that names a code
+// twice, the first quote counts and the others are dropped. Each quote
+// updates the record of its code, found by lookup; a code without one gets a
+// new record at the end, so the first list makes the records in its order
+// and a pair that appears later follows them. Records are never removed or
+// reordered, so an index into the list (the rate pane's selection) stays
+// valid for the life of the program; the list may grow, so a pointer into it
+// holds only until the next merge. The list never holds more than
+// kMostPairs records: codes beyond them are dropped.
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes);
 
 // What the server said about the last list merged ("Last-Modified",
@@ -25,7 +29,7 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // "If-None-Match") so that an unchanged list can be answered with a 304.
 struct RateListValidators {
     static constexpr size_t kLongestValue = 256;  // a longer value is not kept
-    std::string url;  // the page they belong to
+    std::string url;                              // the page they belong to
     std::string lastModified;
     std::string etag;
 };
@@ -52,6 +56,10 @@ public:
     // A trusted root was named but could not be read: every cycle fails
     // with `code` and takes no data (HttpFailure::kOk clears it).
     void SetTrustFailure(int code) { trustFailure = code; }
+    // The pairs a person chose (the Pairs setting's codes): those a rates
+    // document does not quote but its own quotes make are added to it as
+    // crosses (AddCrossRates). Set before the cycles start.
+    void SetWantedPairs(std::vector<std::string> codes) { wantedPairs = std::move(codes); }
 
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
@@ -66,5 +74,6 @@ private:
     std::string trustedCertificate;
     int trustFailure = 0;
     RateListValidators validators;
+    std::vector<std::string> wantedPairs;
     std::atomic<int> lastResult{0};
 };

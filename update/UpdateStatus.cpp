@@ -1,6 +1,8 @@
 #include "update/UpdateStatus.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 std::string LocalClockText(std::time_t when)
 {
@@ -17,7 +19,7 @@ std::string LocalClockText(std::time_t when)
     return text;
 }
 
-void UpdateStatus::Record(const UpdateOutcome& outcome, uint32_t clockMs)
+void UpdateStatus::Record(const UpdateOutcome& outcome, uint64_t clockMs)
 {
     recorded = true;
     last = outcome;
@@ -45,18 +47,19 @@ std::string UpdateStatus::Text() const
     return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + last.reason;
 }
 
-bool UpdateStatus::Stale(uint32_t clockMs, uint32_t intervalMs) const
+bool UpdateStatus::Stale(uint64_t clockMs, uint32_t intervalMs) const
 {
     return lastSuccessWhen && !UntilStale(clockMs, intervalMs);
 }
 
-std::optional<uint32_t> UpdateStatus::UntilStale(uint32_t clockMs, uint32_t intervalMs) const
+std::optional<uint32_t> UpdateStatus::UntilStale(uint64_t clockMs, uint32_t intervalMs) const
 {
     if (!lastSuccessWhen)
         return std::nullopt;
-    uint64_t limit = static_cast<uint64_t>(static_cast<double>(intervalMs) * kStaleIntervals);
-    uint32_t age = clockMs - lastSuccessClock;
+    const uint64_t limit = static_cast<uint64_t>(static_cast<double>(intervalMs) * kStaleIntervals);
+    // The clock never runs back; a reading before the success counts as no age.
+    const uint64_t age = clockMs > lastSuccessClock ? clockMs - lastSuccessClock : 0;
     if (age >= limit)
         return std::nullopt;
-    return static_cast<uint32_t>(limit - age);
+    return static_cast<uint32_t>(std::min<uint64_t>(limit - age, std::numeric_limits<uint32_t>::max()));
 }

@@ -16,8 +16,9 @@ public:
     // Stale once the last success is older than this many update intervals.
     static constexpr double kStaleIntervals = 2.5;
 
-    // Takes one cycle's outcome; `clockMs` is the millisecond clock then.
-    void Record(const UpdateOutcome& outcome, uint32_t clockMs);
+    // Takes one cycle's outcome; `clockMs` is the clock that does not wrap
+    // (ClockMilliseconds64) then.
+    void Record(const UpdateOutcome& outcome, uint64_t clockMs);
 
     // Empty before the first outcome.
     std::string Text() const;
@@ -25,16 +26,19 @@ public:
     bool Warning() const { return recorded && !last.Succeeded(); }
     // The last success lies more than 2.5 intervals before `clockMs`; never
     // before the first success (there is nothing shown to be stale).
-    bool Stale(uint32_t clockMs, uint32_t intervalMs) const;
-    // Milliseconds from `clockMs` until Stale turns true; none when it is
-    // true already or cannot turn true without a new success.
-    std::optional<uint32_t> UntilStale(uint32_t clockMs, uint32_t intervalMs) const;
+    // Ages are 64-bit differences of that clock: rates stay stale however
+    // long the failures last.
+    bool Stale(uint64_t clockMs, uint32_t intervalMs) const;
+    // Milliseconds from `clockMs` until Stale turns true (at most
+    // UINT32_MAX: a timer is set for it); none when it is true already or
+    // cannot turn true without a new success.
+    std::optional<uint32_t> UntilStale(uint64_t clockMs, uint32_t intervalMs) const;
 
 private:
     bool recorded = false;
     UpdateOutcome last;
-    std::optional<std::time_t> lastSuccessWhen; // wall clock, for the text
-    uint32_t lastSuccessClock = 0;              // millisecond clock, for staleness
+    std::optional<std::time_t> lastSuccessWhen;  // wall clock, for the text
+    uint64_t lastSuccessClock = 0;               // millisecond clock, for staleness
 };
 
 // "HH:MM:SS" of `when` in local time.

@@ -3,15 +3,17 @@
 // holds the record list's lock (also in the cycles that consolidate the
 // histories), and the memory that the records hold after a simulated month.
 #include "http/SocketLibrary.h"
+#include "rates/DocumentQuotes.h"
 #include "rates/RateListDecoder.h"
-#include "update/UpdateRates.h"
 #include "tests/tools/RunningFeed.h"
 #include "tools/feed/RateFeed.h"
+#include "update/UpdateRates.h"
 
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -32,7 +34,10 @@ std::vector<std::vector<RateQuote>> FeedQuotes(std::size_t lists)
 
 // Heap bytes in use (glibc), to count what the vectors' storage costs
 // including the allocator's own overhead.
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+std::size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
 
 // Download (two HEAD probes and a GET, each on its own connection, as the
 // client does it), decode and merge. Benchmark's CPU column is the CPU time
@@ -116,6 +121,65 @@ void BM_MergeUnderTheLockWhileConsolidating(benchmark::State& state)
     state.counters["level"] = static_cast<double>(shared.Lock()->front().historyShape.level);
 }
 BENCHMARK(BM_MergeUnderTheLockWhileConsolidating)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// The largest list a source may send: 1,000 pairs of distinct codes, merged
+// into the 1,000 records the first such list made. Arg 0 is the list's
+// merge, Arg 1 a document's (its quotes made against the records, then
+// merged), both under the lock as the update cycle holds it.
+std::string SixLetterCode(std::size_t n)
+{
+    std::string code(6, 'A');
+    for (std::size_t i = 6; i-- > 0; n /= 26)
+        code[i] = static_cast<char>('A' + n % 26);
+    return code;
+}
+
+void BM_MergeThousandPairsUnderTheLock(benchmark::State& state)
+{
+    constexpr std::size_t kMost = 1000;
+    const bool document = state.range(0) == 1;
+    std::vector<std::vector<RateQuote>> lists(2);
+    RateDocument documents[2];
+    for (std::size_t list = 0; list < 2; ++list) {
+        for (std::size_t i = 0; i < kMost; ++i) {
+            // Distinct codes in another order each time, so no lookup finds
+            // its record where the last one stood.
+            const std::size_t n = list == 0 ? i : kMost - 1 - i;
+            RateQuote quote;
+            quote.code = SixLetterCode(n * 7919);
+            quote.priceText = list == 0 ? "1.2345 - 67" : "1.2346 - 68";
+            quote.changeText = list == 0 ? "0.10%" : "0.20%";
+            quote.highText = "1.2400";
+            quote.lowText = "1.2300";
+            quote.openText = "1.2340";
+            lists[list].push_back(quote);
+            documents[list].rates.push_back(
+                DocumentRate{quote.code, list == 0 ? "1.2345" : "1.2346", list == 0 ? 1.2345 : 1.2346});
+        }
+    }
+    SharedRates rates;
+    {
+        auto access = rates.Lock();
+        MergeQuotes(*access, document ? QuotesFromDocument(documents[0], *access) : lists[0]);
+    }
+    std::size_t next = 1;
+    for (auto _ : state) {
+        auto access = rates.Lock();
+        if (document)
+            MergeQuotes(*access, QuotesFromDocument(documents[next], *access));
+        else
+            MergeQuotes(*access, lists[next]);
+        next = 1 - next;
+    }
+    const auto access = rates.Lock();
+    const std::size_t last = 1 - next;
+    const bool updated = std::all_of(access->begin(), access->end(), [&](const FXRate& record) {
+        return record.priceText.compare(0, 6, documents[last].rates[0].priceText) == 0;
+    });
+    if (access->size() != kMost || !updated)
+        state.SkipWithError("a merge did not update every pair");
+}
+BENCHMARK(BM_MergeThousandPairsUnderTheLock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // A simulated month: 30 days of cycles at the shortest interval (259,200
 // cycles of 20 pairs) merged into one list. Reports what a pair's history

@@ -59,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(codes.insert(rate.code).second, "each pair once");
         Require(std::isfinite(rate.value) && rate.value > 0.0, "rates are finite and positive");
         Require(!rate.priceText.empty() && rate.priceText.size() <= kMaxRateTextBytes, "rate text bounded");
+        Require(rate.priceText.find_first_not_of("0123456789.") == std::string::npos,
+                "rate text in plain decimal");
         double again = 0.0;
         Require(ReadDocumentNumber(rate.priceText, again) && again == rate.value, "the text reads as the value");
     }

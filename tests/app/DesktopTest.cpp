@@ -155,6 +155,65 @@ TEST_F(Desktop, ChosenPairsInOrderAlertsOncePerCrossingAndCopy)
     EXPECT_EQ(widget.Setting("Quillbrae", "Pairs"), "USDJPY,NZDUSD,EURUSD");
 }
 
+// The ECB's euro rates as a source serves them, one day's document.
+ScriptedServer::Script EcbResponse(const std::string& cubes)
+{
+    const std::string body =
+        "<gesmes:Envelope><Cube><Cube time='2026-12-07'>" + cubes + "</Cube></Cube></gesmes:Envelope>";
+    return {ScriptedServer::Send("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                                 std::to_string(body.size()) + "\r\n\r\n" + body)};
+}
+
+// Chosen pairs the source does not quote: USDJPY made from the document's
+// EURJPY and EURUSD at each download, and EURCHF, which the source starts
+// quoting on the second day, taking its listed place when it appears.
+TEST_F(Desktop, ACrossAndAPairThatAppearsLaterTakeTheirListedPlaces)
+{
+    std::string folder = TestFolder(WorkRoot);
+    ScriptedServer feed;
+    feed.SetFallback(EcbResponse("<Cube currency='USD' rate='1.0855'/><Cube currency='JPY' rate='161.50'/>"));
+    auto downloads = [&] {
+        std::vector<std::string> requests = feed.Requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const std::string& r) { return r.rfind("GET ", 0) == 0; });
+    };
+    Widget widget(folder);
+    widget.Set("Quillbrae", "RateUrl", feed.Url(names::kDefaultRatePath));
+    widget.Set("Quillbrae", "UpdateTimer", "10000");
+    widget.Set("Quillbrae", "Pairs", "USDJPY,EURCHF,EURUSD");
+    ASSERT_TRUE(widget.Start());
+    HWND pane = widget.Pane();
+    ASSERT_NE(pane, nullptr);
+    // Each row copied in turn, going down `rows` times: past the last row
+    // the selection comes back to the first, which is copied again.
+    auto rowTexts = [&](int rows) {
+        std::vector<std::string> texts;
+        for (int row = 0; row <= rows; ++row) {
+            if (row > 0)
+                SendMessageA(pane, WM_KEYDOWN, VK_DOWN, 0);
+            SendMessageA(pane, WM_COPY, 0, 0);
+            texts.push_back(ClipboardText());
+        }
+        return texts;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return downloads() >= 1 && widget.ShowsRates(); }, 40s));
+    EXPECT_EQ(rowTexts(2), (std::vector<std::string>{"USDJPY 148.78", "EURUSD 1.0855", "USDJPY 148.78"}))
+        << "two rows: EURCHF is not quoted yet";
+
+    feed.SetFallback(EcbResponse("<Cube currency='USD' rate='1.0800'/><Cube currency='JPY' rate='163.00'/>"
+                                 "<Cube currency='CHF' rate='0.9561'/>"));
+    PostMessageA(widget.window, WM_COMMAND, names::kUpdateNowCommand, 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            SendMessageA(pane, WM_COPY, 0, 0);
+            return ClipboardText() == "USDJPY 150.93";
+        },
+        40s));
+    EXPECT_EQ(rowTexts(3),
+              (std::vector<std::string>{"USDJPY 150.93", "EURCHF 0.9561", "EURUSD 1.0800", "USDJPY 150.93"}));
+    EXPECT_TRUE(widget.ExitCleanly());
+}
+
 TEST_F(Desktop, StartWithWindowsAddsAndRemovesTheRunValue)
 {
     std::string before = RunValue();

@@ -643,6 +643,36 @@ TEST_F(WidgetOverHttps, ShowsEachRateDocumentFromATrustedPrivateFeed)
     }
 }
 
+// A pair named in "Pairs" that the ECB's document does not quote: made from
+// EURJPY and EURUSD of the same document, and shown at its listed place
+// although its record comes after the document's own.
+TEST_F(WidgetInProcess, APairTheDocumentDoesNotQuoteIsShownAsItsCross)
+{
+    ScriptedServer server;
+    server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", kEcbDaily))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "Pairs", "usdjpy,EURUSD,GBPUSD,USDCHF");
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return widget->ratePane.rates.Lock()->size() >= 5; }, 15s));
+    {
+        const auto records = widget->ratePane.rates.Lock();
+        std::vector<std::string> rows;
+        for (const FXRate& rate : *records)
+            rows.push_back(rate.code + " " + rate.priceText + " " + rate.changeText);
+        EXPECT_EQ(rows, (std::vector<std::string>{"EURUSD 1.0855 +0.00", "EURJPY 161.50 +0.00",
+                                                  "EURGBP 0.86245 +0.00", "USDJPY 148.78 +0.00",
+                                                  "GBPUSD 1.2586 +0.00"}));
+    }
+    // The shown rows, in the listed order; USDCHF has no legs and is skipped.
+    const char* const shown[] = {"USDJPY 148.78", "EURUSD 1.0855", "GBPUSD 1.2586"};
+    for (int row = 0; row < 3; ++row) {
+        widget->ratePane.selected = row;
+        EXPECT_EQ(widget->ratePane.SelectedCopyText(), shown[row]);
+    }
+    widget->ratePane.selected = 3;
+    EXPECT_EQ(widget->ratePane.SelectedCopyText(), "") << "no fourth row";
+}
+
 TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
 {
     struct Case {

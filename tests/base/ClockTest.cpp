@@ -41,4 +41,25 @@ TEST(Clock, ElapsedTimeSurvivesTheWrap)
     EXPECT_LT(elapsed, 5000u);
 }
 
+TEST(Clock, TheSixtyFourBitClockRunsOnPastTheWrap)
+{
+    struct Reset {
+        ~Reset() { SetClock64OffsetForTesting(0); }
+    } reset;
+    // 50 days: past where the 32-bit clock wraps.
+    const uint64_t offset = 50ull * 24 * 3600 * 1000;
+    const uint64_t before = ClockMilliseconds64();
+    SetClock64OffsetForTesting(offset);
+    const uint64_t start = ClockMilliseconds64();
+    EXPECT_GT(start, uint64_t{0xFFFFFFFFu});
+    EXPECT_GE(start, before + offset);
+    auto wallStart = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::milliseconds(60))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // GetTickCount64 moves in steps of about 16 ms.
+    const uint64_t elapsed = ClockMilliseconds64() - start;
+    EXPECT_GE(elapsed, 40u);
+    EXPECT_LT(elapsed, 5000u);
+}
+
 }  // namespace

@@ -38,7 +38,7 @@ void RunCases(Decoder decode, const std::vector<Case>& cases)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RateDocument document;
-        document.rates.push_back({"HELD", "1", 1.0}); // what a failure must leave alone
+        document.rates.push_back({"HELD", "1", 1.0});  // what a failure must leave alone
         std::string failure;
         const bool ok = decode(c.body, document, failure);
         if (c.rates.empty()) {
@@ -82,9 +82,14 @@ TEST(JsonRates, ReadsTheShapesOfPublicSources)
              R"([{"date":"2026-12-07","base":"EUR","quote":"USD","rate":1.0855},
                       {"base":"USD","quote":"JPY","rate":148.83,"date":"2026-12-07"}])",
              {"EURUSD=1.0855", "USDJPY=148.83"}},
-            {"shortest round-trip text",
-             R"({"base":"eur","rates":{"usd":1.08550000,"jpy":1.6e2,"chf":9561e-4}})",
-             {"EURUSD=1.0855", "EURJPY=160", "EURCHF=0.9561"}},
+            {"the document's digits in plain decimal",
+             R"({"base":"eur","rates":{"usd":1.08550000,"jpy":1.6e2,"chf":9561e-4,"idr":6.12e-05,)"
+             R"("vnd":0.0000612,"irr":4.2E-5,"krw":1.4E+3,"mxn":20}})",
+             {"EURUSD=1.08550000", "EURJPY=160", "EURCHF=0.9561", "EURIDR=0.0000612", "EURVND=0.0000612",
+              "EURIRR=0.000042", "EURKRW=1400", "EURMXN=20"}},
+            {"more digits than are shown: the value's shortest form",
+             R"({"base":"EUR","rates":{"USD":1.08550000000000000000000000000000000000000001,"XAU":1e-37}})",
+             {"EURUSD=1.0855", "EURXAU=0.0000000000000000000000000000000000001"}},
             {"other members of any depth are skipped",
              R"({"meta":{"a":[1,{"rates":{"XXX":1}}],"b":null},"base":"EUR","rates":{"USD":2},"base":"GBP",
                       "rates":{"JPY":3},"ok":true})",
@@ -96,6 +101,41 @@ TEST(JsonRates, ReadsTheShapesOfPublicSources)
              "\xEF\xBB\xBF \n{\"base\":\"EUR\",\"rates\":{\"USD\":1}}\n",
              {"EURUSD=1"}},
         });
+}
+
+TEST(RateTexts, PlainDecimalKeepsTheDocumentsDigits)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"6.12e-05", "0.0000612"},
+        {"0.0000612", "0.0000612"},
+        {"1.0850", "1.0850"},
+        {"161.50", "161.50"},
+        {"1.5E+3", "1500"},
+        {"1.5e3", "1500"},
+        {"12.5e-1", "1.25"},
+        {"9561e-4", "0.9561"},
+        {"1e0", "1"},
+        {".5", "0.5"},
+        {"5.", "5"},
+        {"007.25", "7.25"},
+        {"0.000", "0"},
+        {"1e-38", "0.00000000000000000000000000000000000001"},
+        {"1e-39", ""},  // longer than a rate text may be
+        {"1e40", ""},
+        {"1e99999999999999999999", ""},
+        {"1e-99999999999999999999", ""},
+        {"", ""},
+        {".", ""},
+        {"e5", ""},
+        {"1e", ""},
+        {"1e+", ""},
+        {"1.2.3", ""},
+        {"-1.5", ""},
+        {"1.5x", ""},
+        {"inf", ""},
+    };
+    for (const auto& [text, plain] : cases)
+        EXPECT_EQ(PlainDecimalText(text), plain) << text;
 }
 
 TEST(JsonRates, RefusesWhatIsNotARateList)
@@ -118,6 +158,14 @@ TEST(JsonRates, RefusesWhatIsNotARateList)
             {"rate null", R"({"base":"EUR","rates":{"USD":null}})", {}, "'USD' is not a number"},
             {"rate zero", R"({"base":"EUR","rates":{"USD":0}})", {}, "not a positive number"},
             {"rate negative", R"({"base":"EUR","rates":{"USD":-1.5}})", {}, "not a positive number"},
+            {"rate too small to show in plain decimal",
+             R"({"base":"EUR","rates":{"USD":1e-300}})",
+             {},
+             "too many digits to show"},
+            {"rate too large to show in plain decimal",
+             R"({"base":"EUR","rates":{"USD":1e300}})",
+             {},
+             "too many digits to show"},
             {"NaN text", R"({"base":"EUR","rates":{"USD":NaN}})", {}, "not JSON"},
             {"Infinity text", R"({"base":"EUR","rates":{"USD":Infinity}})", {}, "not JSON"},
             {"huge number", R"({"base":"EUR","rates":{"USD":1e400}})", {}, "not JSON"},
@@ -185,6 +233,10 @@ TEST(EcbRates, ReadsTheReferenceRates)
                      "rate='1.2'/>"),
              {"EURUSD=1.1"}},
             {"a lone Cube root", "<Cube currency='USD' rate='1.1'/>", {"EURUSD=1.1"}},
+            {"exponent form in plain decimal",
+             EcbWith("<Cube currency='IDR' rate='6.12e-05'/><Cube currency='KRW' "
+                     "rate='1.4E3'/><Cube currency='CHF' rate='.95'/>"),
+             {"EURIDR=0.0000612", "EURKRW=1400", "EURCHF=0.95"}},
         });
     RateDocument document;
     std::string failure;
@@ -296,4 +348,4 @@ TEST(RateFormats, DecodeRatesReadsTheChosenOrTheDetectedFormat)
     }
 }
 
-} // namespace
+}  // namespace

@@ -16,7 +16,7 @@ inline std::vector<RateQuote> LiteralDecodeRateList(const std::string& body)
     std::vector<std::string> fields = Split(text, ",");
     auto withoutLast = [](const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); };
     std::vector<RateQuote> quotes;
-    for (std::size_t pos = 0; pos + 9 < fields.size(); pos += 9) {
+    for (std::size_t pos = 0; pos + 9 < fields.size() && quotes.size() < kMostPairs; pos += 9) {
         const std::string& second = fields[pos + 2];
         std::string tail;
         if (second.size() >= 3)

@@ -1,5 +1,5 @@
-#include "rates/FXRate.h"
 #include "rates/RateListDecoder.h"
+#include "rates/FXRate.h"
 #include "tests/rates/LiteralRateListDecoder.h"
 #include "tests/rates/RecordChecks.h"
 
@@ -79,13 +79,17 @@ TEST(DecodeRateList, TakesFieldsAsTheyStand)
          {"\r\nEURUSD ", " 1.08 ", "\n1.0812\n", "", " 1.09", "1.07 ", "-0.01\n", "\t1.08", "", ""},
          {"\r\nEURUSD ", " 1.08 - 12", "-0.01", " 1.09", "1.07 ", "\t1.08"}},
         {"empty fields", {"", "", "", "", "", "", "", "", "", ""}, {"", " - ", "", "", "", ""}},
-        {"field 2 of two characters", {"A", "1.5", "57", "", "H", "L", "C!", "O", "", ""},
+        {"field 2 of two characters",
+         {"A", "1.5", "57", "", "H", "L", "C!", "O", "", ""},
          {"A", "1. - 5", "C", "H", "L", "O"}},
-        {"field 2 of one character", {"A", "1.5", "7", "", "H", "L", "C!", "O", "", ""},
+        {"field 2 of one character",
+         {"A", "1.5", "7", "", "H", "L", "C!", "O", "", ""},
          {"A", "1. - ", "C", "H", "L", "O"}},
-        {"field 2 of three characters", {"A", "1.5", "578", "", "H", "L", "C!", "O", "", ""},
+        {"field 2 of three characters",
+         {"A", "1.5", "578", "", "H", "L", "C!", "O", "", ""},
          {"A", "1. - 57", "C", "H", "L", "O"}},
-        {"one-character fields 1 and 6", {"A", "1", "578", "", "H", "L", "C", "O", "", ""},
+        {"one-character fields 1 and 6",
+         {"A", "1", "578", "", "H", "L", "C", "O", "", ""},
          {"A", " - 57", "", "H", "L", "O"}},
         {"fields 3 and 8 have no effect",
          {"A", "1.5", "578", "any text", "H", "L", "C!", "O", "\r\n0", ""},
@@ -119,7 +123,8 @@ TEST(DecodeRateList, DropsALeadingZeroOnlyBehindAnEmptyFieldAsDownloaded)
     } const cases[] = {
         {"behind an empty field", "A,1.5,578,,0.5,0.7,C!,O,,", ".5", "0.7", "1. - 57"},
         {"behind a non-empty field", "A,1.5,578,x,0.5,0.7,C!,O,,", "0.5", "0.7", "1. - 57"},
-        {"a field of just 0 empties, the next keeps its zero", "A,1.5,578,,0,0.7,C!,O,,", "", "0.7", "1. - 57"},
+        {"a field of just 0 empties, the next keeps its zero", "A,1.5,578,,0,0.7,C!,O,,", "", "0.7",
+         "1. - 57"},
         {"only one zero goes", "A,1.5,578,,00.5,0.7,C!,O,,", "0.5", "0.7", "1. - 57"},
         {"behind the empty first field", ",0.53,578,x,H,L,C!,O,,", "H", "L", "0.5 - 57"},
         {"behind an empty code", "A,1.5,578,x,H,L,C!,O,,,0.53,578,x,H,L,C!,O,,", "H", "L", ".5 - 57"},
@@ -148,6 +153,21 @@ TEST(DecodeRateList, KeepsDuplicateCodesInListOrder)
     EXPECT_EQ(quotes[1].code, "EURUSD");
     EXPECT_EQ(quotes[2].code, "USDJPY");
     EXPECT_EQ(quotes[2].changeText, "2");
+}
+
+TEST(DecodeRateList, StopsAtTheMostPairsADocumentMayHold)
+{
+    const size_t cases[] = {kMostPairs - 1, kMostPairs, kMostPairs + 1, 40 * kMostPairs};
+    for (size_t groups : cases) {
+        Fields fields;
+        for (size_t i = 0; i < groups; ++i) {
+            Fields group = Group("P" + std::to_string(i));
+            fields.insert(fields.end(), group.begin(), group.end());
+        }
+        std::vector<RateQuote> quotes = DecodeRateList(Join(fields) + ",");
+        ASSERT_EQ(quotes.size(), std::min(groups, kMostPairs)) << groups << " groups";
+        EXPECT_EQ(quotes.back().code, "P" + std::to_string(quotes.size() - 1));
+    }
 }
 
 // Bytes that favour the characters the decoder cares about, and bytes of

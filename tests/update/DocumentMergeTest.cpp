@@ -103,11 +103,14 @@ TEST(DocumentQuotes, PairsFollowTheMergeRules)
     Merge(records, Document({{"EURUSD", "1.10"}, {"EURGBP", "0.80"}}));
     // Another order, a new pair and a missing one.
     Merge(records, Document({{"EURCHF", "0.95"}, {"EURGBP", "0.88"}}));
-    ASSERT_EQ(records.size(), 2u);
+    ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].code, "EURUSD");
     EXPECT_EQ(records[0].history.size(), 1u) << "a pair that drops out keeps its state";
     EXPECT_EQ(records[1].changeText, "+10.00");
     EXPECT_EQ(records[1].history.size(), 2u);
+    EXPECT_EQ(records[2].code, "EURCHF") << "a pair that appears later goes at the end";
+    EXPECT_EQ(records[2].openText, "0.95") << "and opens at its first price";
+    EXPECT_EQ(records[2].changeText, "+0.00");
 }
 
 TEST(DocumentQuotes, ARecordWhoseTextsAreNoNumbersOpensAtThisPrice)

@@ -2,9 +2,9 @@
 #include "base/Names.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
-#include "update/UpdateRates.h"
 #include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
+#include "update/UpdateRates.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,8 @@ TEST_F(UpdateCycle, FirstCycleUnreachableSecondReachable)
 
     ScriptedServer server;
     ASSERT_TRUE(server.Listening());
-    ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.00"}})));
+    ExpectCycle(server,
+                Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.00"}})));
     UpdateRates(rates, server.Url(kPath));
     EXPECT_EQ(Codes(rates), (std::vector<std::string>{"EURUSD", "USDJPY", "GBPUSD"}));
     for (const FXRate& rate : *rates.Lock())
@@ -113,8 +114,8 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
         int status;
         bool merged;
     };
-    const StatusCase cases[] = {{200, true}, {203, true}, {299, true}, {301, false}, {304, false},
-                                {404, false}, {500, false}, {503, false}};
+    const StatusCase cases[] = {{200, true},  {203, true},  {299, true},  {301, false},
+                                {304, false}, {404, false}, {500, false}, {503, false}};
     // The error page looks like a rate list, with codes never seen before
     // and with the known one: neither may reach the records.
     const std::string errorLike = RateList({{"ERROR1", "9.99"}, {"EURUSD", "0.50"}, {"ERROR2", "1.00"}});
@@ -138,10 +139,13 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
                     EXPECT_NE(rate.changeText, "0.50");
                 }
             } else if (populated) {
-                ASSERT_EQ(access->size(), 2u);
+                // A 2xx list is the source's: its new codes follow the records.
+                ASSERT_EQ(access->size(), 4u);
                 EXPECT_EQ((*access)[0].changeText, "0.50");
                 EXPECT_EQ((*access)[0].history.size(), 2u);
                 EXPECT_EQ((*access)[1].history.size(), 1u);
+                EXPECT_EQ((*access)[2].code, "ERROR1");
+                EXPECT_EQ((*access)[3].code, "ERROR2");
             } else {
                 ASSERT_EQ(access->size(), 3u);
                 EXPECT_EQ((*access)[0].code, "ERROR1");
@@ -153,10 +157,9 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
 TEST_F(UpdateCycle, EmptyOrCutShortBodiesChangeNothing)
 {
     const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
-    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
-                                  list.substr(0, list.size() * 2 / 3);
-    // A first list cut short would fix the record set to its first pairs
-    // for the rest of the run.
+    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) +
+                                  "\r\n\r\n" + list.substr(0, list.size() * 2 / 3);
+    // A list cut short would make or move records from a broken answer.
     const std::vector<ScriptedServer::Script> answers = {
         {ScriptedServer::Send(Response(200, ""))},
         {ScriptedServer::Send(truncated), ScriptedServer::Close()},
@@ -253,17 +256,42 @@ TEST_F(UpdateCycle, EachCycleSaysWhatCameOfIt)
         std::string retryAfter;
     } cases[] = {
         {"a list", {ScriptedServer::Send(Response(200, list))}, K::Updated, 3, 200, "", ""},
-        {"304 unasked", {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}, K::Failed, 0, 304, "HTTP 304",
+        {"304 unasked",
+         {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")},
+         K::Failed,
+         0,
+         304,
+         "HTTP 304",
          ""},
         {"503",
          {ScriptedServer::Send("HTTP/1.1 503 Busy\r\nRetry-After: 25\r\nContent-Length: 0\r\n\r\n")},
-         K::Failed, 0, 503, "HTTP 503", "25"},
-        {"429", {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")}, K::Failed, 0, 429,
-         "HTTP 429", "120"},
+         K::Failed,
+         0,
+         503,
+         "HTTP 503",
+         "25"},
+        {"429",
+         {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")},
+         K::Failed,
+         0,
+         429,
+         "HTTP 429",
+         "120"},
         {"404 with a list", {ScriptedServer::Send(Response(404, list))}, K::Failed, 0, 404, "HTTP 404", ""},
-        {"no pairs", {ScriptedServer::Send(Response(200, "<html>busy</html>"))}, K::Failed, 0, 200,
-         "not a rate list", ""},
-        {"cut short", {ScriptedServer::Send(cut), ScriptedServer::Close()}, K::Failed, 0, 200, "body cut short", ""},
+        {"no pairs",
+         {ScriptedServer::Send(Response(200, "<html>busy</html>"))},
+         K::Failed,
+         0,
+         200,
+         "not a rate list",
+         ""},
+        {"cut short",
+         {ScriptedServer::Send(cut), ScriptedServer::Close()},
+         K::Failed,
+         0,
+         200,
+         "body cut short",
+         ""},
         {"closed", {ScriptedServer::Close()}, K::Failed, 0, 0, "connection closed without an answer", ""},
     };
     for (Case& c : cases) {
@@ -304,8 +332,8 @@ TEST_F(UpdateCycle, AsksAgainWithTheValidatorsAndTakesA304AsNoChange)
     ScriptedServer server;
     const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}});
     auto withHeaders = [&](const std::string& headers) {
-        return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
-               list;
+        return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(list.size()) +
+               "\r\n\r\n" + list;
     };
     const std::string notModified = "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n\r\n";
     const std::string both = "If-Modified-Since: Tue, 08 Dec 2026 09:00:00 GMT\r\nIf-None-Match: \"v1\"\r\n";
@@ -344,7 +372,8 @@ TEST_F(UpdateCycle, AsksAgainWithTheValidatorsAndTakesA304AsNoChange)
         connections += 3;
         ASSERT_TRUE(server.WaitForRequests(connections, 10s));
         const std::string get = server.Requests().back();
-        const std::string expected = "Host: " + server.HostPort() + "\r\n" + c.askedWith + "Connection: Keep-Alive";
+        const std::string expected =
+            "Host: " + server.HostPort() + "\r\n" + c.askedWith + "Connection: Keep-Alive";
         EXPECT_NE(get.find(expected), std::string::npos) << get;
         EXPECT_EQ(Samples(rates), c.samples);
     }
@@ -367,4 +396,57 @@ TEST_F(UpdateCycle, AnUnreadableTrustedCertificateFailsEveryCycleWithoutANetwork
     EXPECT_EQ(updater.LastResult(), HttpFailure::kCertUnreadable);
     EXPECT_EQ(server.Connections(), 0u);
     EXPECT_TRUE(Codes(rates).empty());
+}
+
+namespace {
+std::string EcbDay(const std::string& usd, const std::string& jpy)
+{
+    return "<gesmes:Envelope><Cube><Cube time='2026-12-07'><Cube currency='USD' rate='" + usd +
+           "'/><Cube currency='JPY' rate='" + jpy +
+           "'/><Cube currency='GBP' rate='0.86245'/></Cube></Cube>"
+           "</gesmes:Envelope>";
+}
+}  // namespace
+
+// Pairs the source does not quote, made from two of the document's quotes
+// each cycle and shown like the document's own: their change is from the
+// first price this run saw, a cycle that cannot make them leaves them as
+// they were, and a list (no document) makes none.
+TEST_F(UpdateCycle, WantedPairsTheDocumentDoesNotQuoteAreMadeFromItsQuotes)
+{
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    RateUpdater updater;
+    updater.SetWantedPairs({"USDJPY", "gbpusd", "USDCHF", "EURUSD"});
+    struct Cycle {
+        const char* name;
+        std::string body;
+        std::vector<std::string> rows;  // "CODE price change", in record order
+    } const cycles[] = {
+        {"the ECB's day",
+         EcbDay("1.0855", "161.50"),
+         {"EURUSD 1.0855 +0.00", "EURJPY 161.50 +0.00", "EURGBP 0.86245 +0.00", "USDJPY 148.78 +0.00",
+          "GBPUSD 1.2586 +0.00"}},
+        {"the next day: the crosses move from their first price",
+         EcbDay("1.0800", "163.00"),
+         {"EURUSD 1.0800 -0.51", "EURJPY 163.00 +0.93", "EURGBP 0.86245 +0.00", "USDJPY 150.93 +1.45",
+          "GBPUSD 1.2522 -0.51"}},
+        {"a day without the yen: USDJPY keeps what it had",
+         "<Cube><Cube currency='USD' rate='1.0900'/><Cube currency='GBP' rate='0.86245'/></Cube>",
+         {"EURUSD 1.0900 +0.41", "EURJPY 163.00 +0.93", "EURGBP 0.86245 +0.00", "USDJPY 150.93 +1.45",
+          "GBPUSD 1.2638 +0.41"}},
+        {"a list makes no crosses",
+         RateList({{"EURUSD", "0.10"}}),
+         {"EURUSD 1.0850 - 53 0.10", "EURJPY 163.00 +0.93", "EURGBP 0.86245 +0.00", "USDJPY 150.93 +1.45",
+          "GBPUSD 1.2638 +0.41"}},
+    };
+    for (const Cycle& c : cycles) {
+        SCOPED_TRACE(c.name);
+        ExpectCycle(server, Response(200, c.body));
+        ASSERT_EQ(updater.Update(rates, server.Url(kPath)).kind, UpdateOutcome::Kind::Updated);
+        std::vector<std::string> rows;
+        for (const FXRate& rate : *rates.Lock())
+            rows.push_back(rate.code + " " + rate.priceText + " " + rate.changeText);
+        EXPECT_EQ(rows, c.rows);
+    }
 }

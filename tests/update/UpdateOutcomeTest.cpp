@@ -1,5 +1,6 @@
 // The plain words of the outcomes and the status line made of them.
 #include "update/UpdateOutcome.h"
+#include "base/Clock.h"
 #include "http/HttpFailure.h"
 #include "update/UpdateStatus.h"
 
@@ -56,7 +57,7 @@ UpdateOutcome Outcome(UpdateOutcome::Kind kind, std::time_t when, const char* re
 
 TEST(StatusLine, SaysWhatHappenedAndSinceWhen)
 {
-    const std::time_t first = 1765188000; // any two moments a minute apart
+    const std::time_t first = 1765188000;  // any two moments a minute apart
     const std::time_t later = first + 61;
     using K = UpdateOutcome::Kind;
     UpdateStatus status;
@@ -95,7 +96,7 @@ TEST(StatusLine, StaleAfterTwoAndAHalfIntervalsWithoutSuccess)
     const uint32_t interval = 10000;
     using K = UpdateOutcome::Kind;
     UpdateStatus status;
-    const uint32_t start = 0xFFFFC000u; // across the millisecond clock's wrap
+    const uint64_t start = 0xFFFFC000u;  // across where a 32-bit clock wraps
     status.Record(Outcome(K::Failed, 1, "x"), start);
     EXPECT_FALSE(status.Stale(start + 100000, interval)) << "nothing shown, nothing stale";
     EXPECT_EQ(status.UntilStale(start, interval), std::nullopt);
@@ -113,4 +114,49 @@ TEST(StatusLine, StaleAfterTwoAndAHalfIntervalsWithoutSuccess)
     EXPECT_TRUE(status.Stale(start + 60000, 0)) << "a zero interval is always stale";
 }
 
-} // namespace
+// After 49.7 days of failures a 32-bit age came round to zero and the old
+// rates looked fresh again. With the clock that does not wrap, read here
+// with an injected offset past 2^32 ms, they stay stale for good.
+TEST(StatusLine, StaysStaleHoweverLongTheFailuresLast)
+{
+    struct ClockReset {
+        ~ClockReset() { SetClock64OffsetForTesting(0); }
+    } reset;
+    const uint64_t kDay = 24ull * 3600 * 1000;
+    SetClock64OffsetForTesting(50 * kDay);
+    const uint64_t success = ClockMilliseconds64();
+    ASSERT_GT(success, uint64_t{0xFFFFFFFFu}) << "the injected clock is past 49.7 days";
+
+    const uint32_t interval = 10000;
+    using K = UpdateOutcome::Kind;
+    UpdateStatus status;
+    status.Record(Outcome(K::Updated, 1), success);
+    const struct {
+        uint64_t age;
+        bool stale;
+    } cases[] = {
+        {0, false},
+        {24999, false},
+        {25000, true},
+        {0xFFFFFFFFull, true},
+        {0x100000000ull, true},         // a 32-bit age: 0
+        {0x100000000ull + 1000, true},  // a 32-bit age: 1 s
+        {0x100000000ull + 24999, true},
+        {200 * kDay, true},
+    };
+    for (const auto& c : cases) {
+        status.Record(Outcome(K::Failed, 2, "x"), success + c.age);
+        EXPECT_EQ(status.Stale(success + c.age, interval), c.stale) << "age " << c.age;
+        EXPECT_EQ(status.UntilStale(success + c.age, interval).has_value(), !c.stale) << "age " << c.age;
+    }
+    // The live clock itself, read past the injected 50 days.
+    EXPECT_FALSE(status.Stale(ClockMilliseconds64(), 3600000u));
+    EXPECT_TRUE(status.Stale(ClockMilliseconds64() + 0x100000000ull, interval));
+
+    // An interval whose stale limit passes 2^32 ms: the wait is cut to what a timer takes.
+    EXPECT_EQ(status.UntilStale(success, 0xFFFFFFFFu), std::optional<uint32_t>(0xFFFFFFFFu));
+    EXPECT_FALSE(status.Stale(success + 0x100000000ull, 0xFFFFFFFFu));
+    EXPECT_TRUE(status.Stale(success + 0x280000000ull, 0xFFFFFFFFu));
+}
+
+}  // namespace
