@@ -164,7 +164,7 @@ TEST(SettingsOnAFullDisk, ACloseKeepsTheOldFileByteForByte)
     EXPECT_TRUE(ReadBytes(widget.ini) == before) << "the old file changed";
     std::vector<std::string> names = FileNames(folder);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"filler", "quillbrae.exe", "quillbrae.ini"}))
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "portable", "quillbrae.exe", "quillbrae.ini"}))
         << "a temporary file was left behind";
 
     // With room again, the same close writes the file.
