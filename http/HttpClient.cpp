@@ -17,7 +17,10 @@ namespace {
 
 constexpr size_t kReadBuffer = 4096;
 
-bool Raised(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_acquire); }
+bool Raised(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_acquire);
+}
 
 bool HasUnsafeByte(const std::string& text)
 {
@@ -97,8 +100,8 @@ int HttpClient::Connect()
 {
     if (target.Secure() && !TlsStream::Available())
         return kHttpsUnsupported;
-    uint32_t address = 0;
-    switch (Socket::ResolveIPv4(target.host, address)) {
+    IpAddress address;
+    switch (Socket::Resolve(target.host, address)) {
     case ResolveResult::LookupFailed:
         return kLookupFailed;
     case ResolveResult::NoAddress:
@@ -106,7 +109,7 @@ int HttpClient::Connect()
     case ResolveResult::Ok:
         break;
     }
-    if (!socket.Create())
+    if (!socket.Create(address.v6))
         return kSocketFailed;
     if (!socket.SetNonBlocking()) {
         socket.Close();
