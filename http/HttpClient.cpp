@@ -66,6 +66,9 @@ int HttpClient::Open(std::string url, int maxRedirects)
     UseStream(nullptr);
     status = 0;
     headerState = kNotConnected;
+    deadline = std::min(callerDeadline,
+                        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestLimitMs));
+    socketStream.SetDeadline(deadline);
 
     Url parsed;
     if (int code = UrlCode(ParseUrl(url, parsed)); code != kOk)
@@ -93,7 +96,14 @@ int HttpClient::Open(std::string url, int maxRedirects)
         ++probes;
     }
     target = std::move(parsed);
-    return Connect();
+    return Late(Connect());
+}
+
+int HttpClient::Late(int code) const
+{
+    if (code == kOk || code == kStopped || std::chrono::steady_clock::now() < deadline)
+        return code;
+    return kTooSlow;
 }
 
 int HttpClient::Connect()
@@ -109,13 +119,16 @@ int HttpClient::Connect()
     case ResolveResult::Ok:
         break;
     }
+    const uint32_t connectLimit = LimitBefore(kConnectLimitMs, deadline);
+    if (connectLimit == 0)
+        return kTooSlow;
     if (!socket.Create(address.v6))
         return kSocketFailed;
     if (!socket.SetNonBlocking()) {
         socket.Close();
         return kNonBlockingFailed;
     }
-    switch (socket.Connect(address, target.port, kConnectLimitMs, stop)) {
+    switch (socket.Connect(address, target.port, connectLimit, stop)) {
     case SocketResult::Ok:
         break;
     case SocketResult::Stopped:
@@ -171,10 +184,10 @@ int HttpClient::SendRequest(std::string requestMethod)
         return kStopped;
     case SocketResult::TimedOut:
     case SocketResult::Failed:
-        return stream->Failure() != kOk ? stream->Failure() : kSendFailed;
+        return Late(stream->Failure() != kOk ? stream->Failure() : kSendFailed);
     }
     responseHeaders.clear();
-    headerState = ReadHeaderBlock();
+    headerState = Late(ReadHeaderBlock());
     return headerState;
 }
 
@@ -307,8 +320,10 @@ std::string HttpClient::ReadBody()
         break;
     }
     // A body cut short must not pass for a whole one.
-    if (!complete)
+    if (!complete) {
+        bodyStatus = Late(bodyStatus);
         body.clear();
+    }
     return body;
 }
 
@@ -376,6 +391,7 @@ std::string HttpClient::Probe(const std::string& url) const
 {
     HttpClient probe;
     probe.SetStopFlag(stop);
+    probe.SetDeadline(deadline);
     probe.SetTrustedCertificate(trustedCertificate);
     if (probe.Open(url, 0) != kOk)
         return url;

@@ -32,6 +32,7 @@ public:
     static constexpr uint32_t kConnectLimitMs = 10000;
     static constexpr uint32_t kHeaderSilenceMs = 3000;  // per piece of the header block or the handshake
     static constexpr uint32_t kBodyIdleMs = 12000;      // per body piece
+    static constexpr uint32_t kRequestLimitMs = 30000;  // Open to the end of ReadBody, probes included
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     static constexpr size_t kMaxBodyBytes = 8 * 1024 * 1024;
 
@@ -45,6 +46,12 @@ public:
     // Watched by every wait (connect, handshake, send, header, body,
     // redirect probes) at least every 50 ms. Borrowed; may be null.
     void SetStopFlag(const std::atomic<bool>* flag) { stop = flag; }
+
+    // An end on the steady clock that the whole request (probes, connect,
+    // handshake, header, body) keeps, besides kRequestLimitMs from Open and
+    // the limits per wait; what runs past it fails with kTooSlow. For the
+    // next Open; SteadyTime::max() for none.
+    void SetDeadline(SteadyTime when) { callerDeadline = when; }
 
     // One more trusted root for https (DER bytes; empty for none), beside
     // the system's. The redirect probes trust it too.
@@ -109,17 +116,22 @@ private:
     // Response bytes: first what the header read took beyond its block,
     // then the stream's. A count > 0 or a kReceive* result.
     long Receive(char* buffer, size_t size, uint32_t limitMs);
+    // `code`, or kTooSlow when it is a failure that came with the deadline
+    // passed (a wait cut short by it).
+    int Late(int code) const;
     // The code for a receive that brought no bytes while more were due.
     int ShortfallCode(long received, bool inBody) const;
     bool ReadLengthBody(size_t length, std::string& body);
     bool ReadChunkedBody(std::string& body);
     bool ReadUntilClose(std::string& body);
 
-    Socket socket;                   // the connection; owned
+    Socket socket;  // the connection; owned
     SocketStream socketStream{socket};
-    std::unique_ptr<TlsStream> tls;  // owned; over socketStream for https
-    ByteStream* stream = nullptr;    // borrowed: socketStream, *tls, or a caller's
+    std::unique_ptr<TlsStream> tls;           // owned; over socketStream for https
+    ByteStream* stream = nullptr;             // borrowed: socketStream, *tls, or a caller's
     const std::atomic<bool>* stop = nullptr;  // borrowed
+    SteadyTime callerDeadline = SteadyTime::max();
+    SteadyTime deadline = SteadyTime::max();  // of the request under way
 
     std::string userAgent;
     std::map<std::string, std::string> extraHeaders;

@@ -25,12 +25,13 @@ struct HttpFailure {
     static constexpr int kConnectionReset = -16;   // the connection failed while reading
     static constexpr int kNoAnswer = -17;          // the connection ended before a whole header block
     static constexpr int kNotConnected = -18;      // a request or body without a connection or answer
+    static constexpr int kTooSlow = -19;           // the whole request or cycle passed its deadline
     static constexpr int kRedirectToHttp = -20;    // an https URL redirected to plain http
     // The secure connection.
-    static constexpr int kTlsFailed = -21;      // the handshake failed on our side
-    static constexpr int kTlsAlert = -22;       // the server ended the handshake with an alert
-    static constexpr int kTlsCutShort = -23;    // the connection ended without close_notify
-    static constexpr int kTlsCorrupt = -24;     // a record that does not decrypt
+    static constexpr int kTlsFailed = -21;    // the handshake failed on our side
+    static constexpr int kTlsAlert = -22;     // the server ended the handshake with an alert
+    static constexpr int kTlsCutShort = -23;  // the connection ended without close_notify
+    static constexpr int kTlsCorrupt = -24;   // a record that does not decrypt
     // The server's certificate.
     static constexpr int kCertUntrusted = -25;      // no chain to a trusted root
     static constexpr int kCertWrongName = -26;      // issued for another host name or address

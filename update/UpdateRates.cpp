@@ -46,6 +46,7 @@ std::string Validator(const std::string& headers, const char* name)
 struct Fetch {
     const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
     int trustFailure = HttpFailure::kOk;
+    SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -65,6 +66,7 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     }
     HttpClient client;
     client.SetStopFlag(stop);
+    client.SetDeadline(fetch.deadline);
     if (fetch.trustedCertificate)
         client.SetTrustedCertificate(*fetch.trustedCertificate);
     bool asked = false;
@@ -107,8 +109,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     return body;
 }
 
-UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                    const Fetch& fetch, RateListValidators* validators, int& result)
+UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                    RateFormat format, const Fetch& fetch, RateListValidators* validators, int& result)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
@@ -146,8 +148,8 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
 
 }  // namespace
 
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
-                          RateListValidators* validators)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
+                          RateFormat format, RateListValidators* validators)
 {
     int result = HttpFailure::kOk;
     return Cycle(rates, url, stop, format, Fetch(), validators, result);
@@ -160,6 +162,7 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     Fetch fetch;
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
+    fetch.deadline = std::chrono::steady_clock::now() + cycleLimit;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

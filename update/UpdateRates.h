@@ -6,11 +6,15 @@
 #include "update/UpdateOutcome.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
 // How many redirect probes one download may make before its real request.
 inline constexpr int kRateRedirectLimit = 3;
+// The longest a cycle may take, probes and download together; past it the
+// cycle fails as "server too slow".
+inline constexpr std::chrono::milliseconds kCycleLimit{30000};
 
 // Merges one downloaded list into the records. Into an empty list every
 // quote becomes a new record, in list order (a repeated code makes a second
@@ -25,7 +29,7 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // "If-None-Match") so that an unchanged list can be answered with a 304.
 struct RateListValidators {
     static constexpr size_t kLongestValue = 256;  // a longer value is not kept
-    std::string url;  // the page they belong to
+    std::string url;                              // the page they belong to
     std::string lastModified;
     std::string etag;
 };
@@ -52,6 +56,8 @@ public:
     // A trusted root was named but could not be read: every cycle fails
     // with `code` and takes no data (HttpFailure::kOk clears it).
     void SetTrustFailure(int code) { trustFailure = code; }
+    // Another bound for each cycle than kCycleLimit (tests).
+    void SetCycleLimit(std::chrono::milliseconds limit) { cycleLimit = limit; }
 
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
@@ -65,6 +71,7 @@ public:
 private:
     std::string trustedCertificate;
     int trustFailure = 0;
+    std::chrono::milliseconds cycleLimit = kCycleLimit;
     RateListValidators validators;
     std::atomic<int> lastResult{0};
 };

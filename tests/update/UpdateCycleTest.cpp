@@ -2,9 +2,9 @@
 #include "base/Names.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
-#include "update/UpdateRates.h"
 #include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
+#include "update/UpdateRates.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,8 @@ TEST_F(UpdateCycle, FirstCycleUnreachableSecondReachable)
 
     ScriptedServer server;
     ASSERT_TRUE(server.Listening());
-    ExpectCycle(server, Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.00"}})));
+    ExpectCycle(server,
+                Response(200, RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.00"}})));
     UpdateRates(rates, server.Url(kPath));
     EXPECT_EQ(Codes(rates), (std::vector<std::string>{"EURUSD", "USDJPY", "GBPUSD"}));
     for (const FXRate& rate : *rates.Lock())
@@ -113,8 +114,8 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
         int status;
         bool merged;
     };
-    const StatusCase cases[] = {{200, true}, {203, true}, {299, true}, {301, false}, {304, false},
-                                {404, false}, {500, false}, {503, false}};
+    const StatusCase cases[] = {{200, true},  {203, true},  {299, true},  {301, false},
+                                {304, false}, {404, false}, {500, false}, {503, false}};
     // The error page looks like a rate list, with codes never seen before
     // and with the known one: neither may reach the records.
     const std::string errorLike = RateList({{"ERROR1", "9.99"}, {"EURUSD", "0.50"}, {"ERROR2", "1.00"}});
@@ -153,8 +154,8 @@ TEST_F(UpdateCycle, OnlyASuccessfulAnswerIsMerged)
 TEST_F(UpdateCycle, EmptyOrCutShortBodiesChangeNothing)
 {
     const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}, {"GBPUSD", "0.30"}});
-    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
-                                  list.substr(0, list.size() * 2 / 3);
+    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) +
+                                  "\r\n\r\n" + list.substr(0, list.size() * 2 / 3);
     // A first list cut short would fix the record set to its first pairs
     // for the rest of the run.
     const std::vector<ScriptedServer::Script> answers = {
@@ -253,17 +254,42 @@ TEST_F(UpdateCycle, EachCycleSaysWhatCameOfIt)
         std::string retryAfter;
     } cases[] = {
         {"a list", {ScriptedServer::Send(Response(200, list))}, K::Updated, 3, 200, "", ""},
-        {"304 unasked", {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}, K::Failed, 0, 304, "HTTP 304",
+        {"304 unasked",
+         {ScriptedServer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")},
+         K::Failed,
+         0,
+         304,
+         "HTTP 304",
          ""},
         {"503",
          {ScriptedServer::Send("HTTP/1.1 503 Busy\r\nRetry-After: 25\r\nContent-Length: 0\r\n\r\n")},
-         K::Failed, 0, 503, "HTTP 503", "25"},
-        {"429", {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")}, K::Failed, 0, 429,
-         "HTTP 429", "120"},
+         K::Failed,
+         0,
+         503,
+         "HTTP 503",
+         "25"},
+        {"429",
+         {ScriptedServer::Send("HTTP/1.1 429 Slow Down\r\nretry-after:  120 \r\n\r\n")},
+         K::Failed,
+         0,
+         429,
+         "HTTP 429",
+         "120"},
         {"404 with a list", {ScriptedServer::Send(Response(404, list))}, K::Failed, 0, 404, "HTTP 404", ""},
-        {"no pairs", {ScriptedServer::Send(Response(200, "<html>busy</html>"))}, K::Failed, 0, 200,
-         "not a rate list", ""},
-        {"cut short", {ScriptedServer::Send(cut), ScriptedServer::Close()}, K::Failed, 0, 200, "body cut short", ""},
+        {"no pairs",
+         {ScriptedServer::Send(Response(200, "<html>busy</html>"))},
+         K::Failed,
+         0,
+         200,
+         "not a rate list",
+         ""},
+        {"cut short",
+         {ScriptedServer::Send(cut), ScriptedServer::Close()},
+         K::Failed,
+         0,
+         200,
+         "body cut short",
+         ""},
         {"closed", {ScriptedServer::Close()}, K::Failed, 0, 0, "connection closed without an answer", ""},
     };
     for (Case& c : cases) {
@@ -304,8 +330,8 @@ TEST_F(UpdateCycle, AsksAgainWithTheValidatorsAndTakesA304AsNoChange)
     ScriptedServer server;
     const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}});
     auto withHeaders = [&](const std::string& headers) {
-        return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(list.size()) + "\r\n\r\n" +
-               list;
+        return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(list.size()) +
+               "\r\n\r\n" + list;
     };
     const std::string notModified = "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n\r\n";
     const std::string both = "If-Modified-Since: Tue, 08 Dec 2026 09:00:00 GMT\r\nIf-None-Match: \"v1\"\r\n";
@@ -344,7 +370,8 @@ TEST_F(UpdateCycle, AsksAgainWithTheValidatorsAndTakesA304AsNoChange)
         connections += 3;
         ASSERT_TRUE(server.WaitForRequests(connections, 10s));
         const std::string get = server.Requests().back();
-        const std::string expected = "Host: " + server.HostPort() + "\r\n" + c.askedWith + "Connection: Keep-Alive";
+        const std::string expected =
+            "Host: " + server.HostPort() + "\r\n" + c.askedWith + "Connection: Keep-Alive";
         EXPECT_NE(get.find(expected), std::string::npos) << get;
         EXPECT_EQ(Samples(rates), c.samples);
     }
@@ -367,4 +394,37 @@ TEST_F(UpdateCycle, AnUnreadableTrustedCertificateFailsEveryCycleWithoutANetwork
     EXPECT_EQ(updater.LastResult(), HttpFailure::kCertUnreadable);
     EXPECT_EQ(server.Connections(), 0u);
     EXPECT_TRUE(Codes(rates).empty());
+}
+
+TEST_F(UpdateCycle, ADrippingServerEndsTheCycleAtItsDeadlineAsTooSlow)
+{
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    // The first probe's answer, one byte every 200 ms: about 8 s in all,
+    // with no wait anywhere near the 3 s allowed per header byte.
+    server.Expect(
+        ScriptedServer::Dribble("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Pad: 0123456789\r\n\r\n", 1, 200));
+    server.SetFallback({ScriptedServer::Send(Response(200, RateList({{"EURUSD", "0.10"}})))});
+    RateUpdater updater;
+    const auto limit = 1500ms;
+    updater.SetCycleLimit(limit);
+    const auto start = std::chrono::steady_clock::now();
+    const UpdateOutcome outcome = updater.Update(rates, server.Url(kPath));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_EQ(outcome.reason, "server too slow");
+    EXPECT_EQ(updater.LastResult(), HttpFailure::kTooSlow);
+    EXPECT_GE(took, limit);
+    EXPECT_LT(took, limit + 1000ms);
+    EXPECT_TRUE(rates.Lock()->empty());
+
+    // The next cycle has a whole limit of its own again (on a server of its
+    // own: this one serves its connections one after the other).
+    server.Stop();
+    ScriptedServer prompt;
+    ASSERT_TRUE(prompt.Listening());
+    prompt.SetFallback({ScriptedServer::Send(Response(200, RateList({{"EURUSD", "0.10"}})))});
+    const UpdateOutcome next = updater.Update(rates, prompt.Url(kPath));
+    EXPECT_TRUE(next.Succeeded()) << next.reason;
+    EXPECT_EQ(Codes(rates), std::vector<std::string>{"EURUSD"});
 }
