@@ -60,15 +60,13 @@ void HttpClient::UseStream(ByteStream* source)
 
 int HttpClient::Open(std::string url, int maxRedirects)
 {
-    // The TLS session goes before the socket it runs over.
-    tls.reset();
-    socket.Close();
+    if (!Borrowed())
+        own.Close();
     UseStream(nullptr);
     status = 0;
     headerState = kNotConnected;
     deadline = std::min(callerDeadline,
                         std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestLimitMs));
-    socketStream.SetDeadline(deadline);
 
     Url parsed;
     if (int code = UrlCode(ParseUrl(url, parsed)); code != kOk)
@@ -106,10 +104,24 @@ int HttpClient::Late(int code) const
     return kTooSlow;
 }
 
+bool HttpClient::OnConnection() const
+{
+    return stream && (stream == &conn->socketStream || stream == conn->tls.get());
+}
+
 int HttpClient::Connect()
 {
     if (target.Secure() && !TlsStream::Available())
         return kHttpsUnsupported;
+    conn->socketStream.SetDeadline(deadline);
+    reused = false;
+    if (Borrowed() && conn->Fits(target, std::chrono::steady_clock::now())) {
+        reused = true;
+        conn->Busy();
+        UseStream(conn->tls ? static_cast<ByteStream*>(conn->tls.get()) : &conn->socketStream);
+        return kOk;
+    }
+    conn->Close();
     IpAddress address;
     switch (Socket::Resolve(target.host, address)) {
     case ResolveResult::LookupFailed:
@@ -122,6 +134,7 @@ int HttpClient::Connect()
     const uint32_t connectLimit = LimitBefore(kConnectLimitMs, deadline);
     if (connectLimit == 0)
         return kTooSlow;
+    Socket& socket = conn->socket;
     if (!socket.Create(address.v6))
         return kSocketFailed;
     if (!socket.SetNonBlocking()) {
@@ -141,24 +154,44 @@ int HttpClient::Connect()
         socket.Close();
         return kConnectRefused;
     }
+    conn->Opening(target);
     if (!target.Secure()) {
-        UseStream(&socketStream);
+        UseStream(&conn->socketStream);
         return kOk;
     }
-    tls = std::make_unique<TlsStream>(socketStream);
-    int handshake = tls->Connect(target.host, trustedCertificate, kHeaderSilenceMs, stop);
+    conn->tls = std::make_unique<TlsStream>(conn->socketStream);
+    int handshake = conn->tls->Connect(target.host, trustedCertificate, kHeaderSilenceMs, stop);
     if (handshake != kOk) {
-        tls.reset();
-        socket.Close();
+        conn->Close();
         return handshake;
     }
-    UseStream(tls.get());
+    UseStream(conn->tls.get());
     return kOk;
 }
 
 int HttpClient::SendRequest(std::string requestMethod)
 {
     method = std::move(requestMethod);
+    int code = Exchange();
+    // The server may close a kept connection at any moment; when nothing of
+    // the answer came, the request cannot have been acted on, so it goes
+    // again on a fresh connection. A silent server is not such a case.
+    if (code != kOk && reused && !answerStarted && code != kTimedOut && code != kTooSlow &&
+        code != kStopped && OnConnection()) {
+        conn->Close();
+        code = Late(Connect());
+        if (code == kOk)
+            code = Exchange();
+    }
+    if (code != kOk && OnConnection())
+        conn->Close();
+    headerState = code;
+    return code;
+}
+
+int HttpClient::Exchange()
+{
+    answerStarted = false;
     status = 0;
     headerState = kNotConnected;
 
@@ -187,8 +220,7 @@ int HttpClient::SendRequest(std::string requestMethod)
         return Late(stream->Failure() != kOk ? stream->Failure() : kSendFailed);
     }
     responseHeaders.clear();
-    headerState = Late(ReadHeaderBlock());
-    return headerState;
+    return Late(ReadHeaderBlock());
 }
 
 int HttpClient::ReadHeaderBlock()
@@ -198,6 +230,7 @@ int HttpClient::ReadHeaderBlock()
     // ReadBody. The cap counts every block, interim ones included, and no
     // read reaches past it.
     std::string data = pending.substr(pendingAt);
+    answerStarted = !data.empty();
     pending.clear();
     pendingAt = 0;
     size_t earlier = 0;  // bytes of interim blocks already dropped
@@ -234,6 +267,7 @@ int HttpClient::ReadHeaderBlock()
             responseHeaders = data;
             return ShortfallCode(n, false);
         }
+        answerStarted = true;
         data.append(buffer, static_cast<size_t>(n));
     }
 }
@@ -288,7 +322,14 @@ std::string HttpClient::ReadBody()
                        : 0;
     std::printf("ContentLen:%d\n", expected);
     std::fflush(stdout);
+    return ReadBodyQuietly();
+}
 
+std::string HttpClient::ReadBodyQuietly()
+{
+    BodyFraming framing;
+    if (headerState == kOk)
+        framing = DecideFraming(responseHeaders, status, method, kMaxBodyBytes);
     std::string body;
     if (headerState != kOk) {
         // No whole header block (the reason stays), or its body was taken.
@@ -323,6 +364,18 @@ std::string HttpClient::ReadBody()
     if (!complete) {
         bodyStatus = Late(bodyStatus);
         body.clear();
+    }
+    // Bytes beyond the answer were never asked for: such a connection is
+    // not kept either.
+    if (OnConnection()) {
+        const uint32_t keep =
+            complete && Borrowed() && pendingAt >= pending.size()
+                ? KeptConnection::KeepLimitMs(responseHeaders, static_cast<int>(framing.kind))
+                : 0;
+        if (keep > 0)
+            conn->Keep(std::chrono::steady_clock::now() + std::chrono::milliseconds(keep));
+        else
+            conn->Close();
     }
     return body;
 }
@@ -393,10 +446,13 @@ std::string HttpClient::Probe(const std::string& url) const
     probe.SetStopFlag(stop);
     probe.SetDeadline(deadline);
     probe.SetTrustedCertificate(trustedCertificate);
+    if (Borrowed())
+        probe.UseConnection(conn);
     if (probe.Open(url, 0) != kOk)
         return url;
     if (probe.SendRequest("HEAD") != kOk)
         return url;
+    probe.ReadBodyQuietly();
     std::string location = ExtractLocation(probe.responseHeaders, url);
     return location.empty() ? url : location;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "http/ByteStream.h"
 #include "http/HttpFailure.h"
+#include "http/KeptConnection.h"
 #include "http/Socket.h"
 #include "http/Url.h"
 
@@ -12,8 +13,8 @@
 
 class TlsStream;
 
-// The program's own minimal HTTP/1.1 client: one object, one connection,
-// one request, over plain TCP or TLS. The rate update makes a fresh client
+// The program's own minimal HTTP/1.1 client: one object, one request at a
+// time, over plain TCP or TLS, on a connection of its own or a kept one. The rate update makes a fresh client
 // per cycle:
 //
 //     HttpClient client;
@@ -52,6 +53,14 @@ public:
     // the limits per wait; what runs past it fails with kTooSlow. For the
     // next Open; SteadyTime::max() for none.
     void SetDeadline(SteadyTime when) { callerDeadline = when; }
+
+    // Runs the probes and requests over `connection` (borrowed; null for
+    // the client's own), reusing it when it is open to the same origin and
+    // leaving it open after a whole answer that allows it. A reused
+    // connection that turns out closed before a byte of the answer gets the
+    // request again, once, on a fresh one. Without one, each Open connects
+    // anew and each probe has a connection of its own.
+    void UseConnection(KeptConnection* connection) { conn = connection ? connection : &own; }
 
     // One more trusted root for https (DER bytes; empty for none), beside
     // the system's. The redirect probes trust it too.
@@ -112,7 +121,14 @@ private:
     // or `url` itself when there is none or the probe failed.
     std::string Probe(const std::string& url) const;
     int Connect();
+    // The request out and the header block in, on the connection as it is.
+    int Exchange();
     int ReadHeaderBlock();
+    // ReadBody without its line on standard output; settles the connection.
+    std::string ReadBodyQuietly();
+    bool Borrowed() const { return conn != &own; }
+    // Whether the client reads from its connection (not a caller's stream).
+    bool OnConnection() const;
     // Response bytes: first what the header read took beyond its block,
     // then the stream's. A count > 0 or a kReceive* result.
     long Receive(char* buffer, size_t size, uint32_t limitMs);
@@ -125,10 +141,11 @@ private:
     bool ReadChunkedBody(std::string& body);
     bool ReadUntilClose(std::string& body);
 
-    Socket socket;  // the connection; owned
-    SocketStream socketStream{socket};
-    std::unique_ptr<TlsStream> tls;           // owned; over socketStream for https
-    ByteStream* stream = nullptr;             // borrowed: socketStream, *tls, or a caller's
+    KeptConnection own;
+    KeptConnection* conn = &own;   // `own` or borrowed
+    bool reused = false;           // the request went out on a kept connection
+    bool answerStarted = false;    // a byte of the answer came
+    ByteStream* stream = nullptr;  // borrowed: the connection's socket or TLS stream, or a caller's
     const std::atomic<bool>* stop = nullptr;  // borrowed
     SteadyTime callerDeadline = SteadyTime::max();
     SteadyTime deadline = SteadyTime::max();  // of the request under way

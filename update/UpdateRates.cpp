@@ -47,6 +47,7 @@ struct Fetch {
     const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
     int trustFailure = HttpFailure::kOk;
     SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
+    KeptConnection* connection = nullptr;  // borrowed; null for one of the client's own
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -67,6 +68,7 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     HttpClient client;
     client.SetStopFlag(stop);
     client.SetDeadline(fetch.deadline);
+    client.UseConnection(fetch.connection);
     if (fetch.trustedCertificate)
         client.SetTrustedCertificate(*fetch.trustedCertificate);
     bool asked = false;
@@ -163,6 +165,7 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
     fetch.deadline = std::chrono::steady_clock::now() + cycleLimit;
+    fetch.connection = &connection;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

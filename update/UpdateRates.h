@@ -1,4 +1,5 @@
 #pragma once
+#include "http/KeptConnection.h"
 #include "rates/FXRate.h"
 #include "rates/RateFormat.h"
 #include "rates/RateQuote.h"
@@ -47,7 +48,7 @@ UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std:
 
 // The update cycles of one worker, with what they keep from one cycle to the
 // next: the validators, so that the next request asks whether anything
-// changed, and one more trusted root for https. Used by one thread;
+// changed, the connection, and one more trusted root for https. Used by one thread;
 // LastResult may be read from any.
 class RateUpdater {
 public:
@@ -72,6 +73,7 @@ private:
     std::string trustedCertificate;
     int trustFailure = 0;
     std::chrono::milliseconds cycleLimit = kCycleLimit;
+    KeptConnection connection;  // the probes and requests of every cycle, while the server keeps it
     RateListValidators validators;
     std::atomic<int> lastResult{0};
 };
