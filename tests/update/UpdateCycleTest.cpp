@@ -2,6 +2,7 @@
 #include "base/Names.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
+#include "tests/support/KeepAliveServer.h"
 #include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
 #include "update/UpdateRates.h"
@@ -427,4 +428,28 @@ TEST_F(UpdateCycle, ADrippingServerEndsTheCycleAtItsDeadlineAsTooSlow)
     const UpdateOutcome next = updater.Update(rates, prompt.Url(kPath));
     EXPECT_TRUE(next.Succeeded()) << next.reason;
     EXPECT_EQ(Codes(rates), std::vector<std::string>{"EURUSD"});
+}
+
+TEST_F(UpdateCycle, TenCyclesOfOneUpdaterTakeOneConnectionWhileTheServerKeepsIt)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}});
+    for (const bool serverCloses : {false, true}) {
+        SCOPED_TRACE(serverCloses ? "the server closes after each GET" : "the server keeps its connection");
+        // Closing after the GET, without a word: the next cycle finds the
+        // connection gone and must not fail for it.
+        KeepAliveServer server([&](const std::string& request, size_t) {
+            return KeepAliveServer::Reply{KeepAliveServer::Ok(request, list),
+                                          serverCloses && request.compare(0, 4, "GET ") == 0};
+        });
+        ASSERT_TRUE(server.Listening());
+        SharedRates shared;
+        RateUpdater updater;
+        for (int cycle = 0; cycle < 10; ++cycle) {
+            const UpdateOutcome outcome = updater.Update(shared, server.Url(kPath));
+            EXPECT_TRUE(outcome.Succeeded()) << cycle << ": " << outcome.reason;
+        }
+        EXPECT_EQ(Samples(shared), 20u);
+        EXPECT_EQ(server.Requests(), 30u);
+        EXPECT_EQ(server.Connections(), serverCloses ? 10u : 1u);
+    }
 }
