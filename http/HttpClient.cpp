@@ -338,6 +338,7 @@ std::string HttpClient::ReadBodyQuietly()
     }
     headerState = kNotConnected;
     bodyStatus = kOk;
+    overrun = false;
     bool complete = true;
     switch (framing.kind) {
     case BodyFraming::Kind::None:
@@ -369,7 +370,7 @@ std::string HttpClient::ReadBodyQuietly()
     // not kept either.
     if (OnConnection()) {
         const uint32_t keep =
-            complete && Borrowed() && pendingAt >= pending.size()
+            complete && Borrowed() && !overrun && pendingAt >= pending.size()
                 ? KeptConnection::KeepLimitMs(responseHeaders, static_cast<int>(framing.kind))
                 : 0;
         if (keep > 0)
@@ -410,6 +411,8 @@ bool HttpClient::ReadChunkedBody(std::string& body)
         case ChunkedDecoder::Result::NeedMore:
             break;
         case ChunkedDecoder::Result::Done:
+            // Bytes after the last chunk were never asked for.
+            overrun = used < static_cast<size_t>(n);
             return true;
         case ChunkedDecoder::Result::Malformed:
             bodyStatus = kMalformed;

@@ -145,6 +145,7 @@ private:
     KeptConnection* conn = &own;   // `own` or borrowed
     bool reused = false;           // the request went out on a kept connection
     bool answerStarted = false;    // a byte of the answer came
+    bool overrun = false;          // bytes came after the body's end
     ByteStream* stream = nullptr;  // borrowed: the connection's socket or TLS stream, or a caller's
     const std::atomic<bool>* stop = nullptr;  // borrowed
     SteadyTime callerDeadline = SteadyTime::max();

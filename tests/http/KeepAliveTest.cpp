@@ -236,4 +236,25 @@ TEST_F(KeepAlive, DoesNotReuseAConnectionLeftInTheMiddleOfAnAnswer)
     EXPECT_EQ(server.Connections(), 2u);
 }
 
+TEST_F(KeepAlive, KeepsAfterAChunkedBodyOnlyWhenNothingFollowsIt)
+{
+    for (const std::string after : {"", "HTTP/1.1 200 OK\r\n"}) {
+        SCOPED_TRACE(after.empty() ? "nothing after the last chunk" : "bytes after the last chunk");
+        KeepAliveServer server([&](const std::string& request, size_t) {
+            const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+            if (request.compare(0, 5, "HEAD ") == 0)
+                return Reply{head};
+            return Reply{head + "6\r\n1.2345\r\n0\r\n\r\n" + after};
+        });
+        ASSERT_TRUE(server.Listening());
+        KeptConnection connection;
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            int code = 0;
+            EXPECT_EQ(Cycle(connection, server.Url(kPath), code), "1.2345");
+            EXPECT_EQ(code, HttpClient::kOk);
+        }
+        EXPECT_EQ(server.Connections(), after.empty() ? 1u : 2u);
+    }
+}
+
 }  // namespace
