@@ -111,8 +111,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     return body;
 }
 
-UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
-                    RateFormat format, const Fetch& fetch, RateListValidators* validators, int& result)
+UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
+                    const Fetch& fetch, RateListValidators* validators, int& result)
 {
     // The network and the decode take as long as they take; readers (the
     // panes' painting) must never wait for them, so the lock comes last.
@@ -150,8 +150,8 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
 
 }  // namespace
 
-UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
-                          RateFormat format, RateListValidators* validators)
+UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop, RateFormat format,
+                          RateListValidators* validators)
 {
     int result = HttpFailure::kOk;
     return Cycle(rates, url, stop, format, Fetch(), validators, result);
