@@ -30,7 +30,7 @@ void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quote
 // "If-None-Match") so that an unchanged list can be answered with a 304.
 struct RateListValidators {
     static constexpr size_t kLongestValue = 256;  // a longer value is not kept
-    std::string url;                              // the page they belong to
+    std::string url;  // the page they belong to
     std::string lastModified;
     std::string etag;
 };
