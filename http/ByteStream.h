@@ -1,9 +1,24 @@
 #pragma once
 #include "http/Socket.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+// A wait of `limitMs` cut to what is left until `deadline` (0 once it has
+// passed).
+inline uint32_t LimitBefore(uint32_t limitMs, SteadyTime deadline)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline)
+        return 0;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+    return static_cast<uint32_t>(std::min<long long>(left, limitMs));
+}
 
 // The seam under HttpClient: everything the client writes and reads goes
 // through one of these. The real one wraps the client's Socket; tests and
@@ -32,15 +47,21 @@ public:
     static constexpr uint32_t kSendStallLimitMs = 10000;
 
     explicit SocketStream(Socket& target) : socket(target) {}
+    // No wait goes past `when`, however the server paces its bytes; what
+    // runs over it (a TLS handshake included) reads as timed out.
+    void SetDeadline(SteadyTime when) { deadline = when; }
     SocketResult SendAll(const char* data, size_t size, const std::atomic<bool>* stop) override
     {
-        return socket.SendAll(data, size, kSendStallLimitMs, stop);
+        const uint32_t limit = LimitBefore(kSendStallLimitMs, deadline);
+        return limit == 0 ? SocketResult::TimedOut : socket.SendAll(data, size, limit, stop);
     }
     long Receive(char* buffer, size_t size, uint32_t limitMs, const std::atomic<bool>* stop) override
     {
-        return socket.Receive(buffer, size, limitMs, stop);
+        const uint32_t limit = LimitBefore(limitMs, deadline);
+        return limit == 0 ? kReceiveTimedOut : socket.Receive(buffer, size, limit, stop);
     }
 
 private:
     Socket& socket;  // borrowed from the owning HttpClient
+    SteadyTime deadline = SteadyTime::max();
 };

@@ -11,10 +11,10 @@
 class ChunkedDecoder {
 public:
     enum class Result {
-        NeedMore,  // everything given was used; the body is not complete yet
-        Done,      // the last chunk and the trailer section have ended
-        Malformed, // the bytes are not a chunked body
-        TooLarge,  // the body would pass `maxBody` bytes
+        NeedMore,   // everything given was used; the body is not complete yet
+        Done,       // the last chunk and the trailer section have ended
+        Malformed,  // the bytes are not a chunked body
+        TooLarge,   // the body would pass `maxBody` bytes
     };
 
     // Longest size line (digits plus extensions) and trailer section taken.
@@ -30,14 +30,28 @@ public:
     Result Feed(const char* data, size_t size, std::string& body, size_t& consumed);
 
 private:
-    enum class State { Size, SizeBlank, Extension, SizeEnd, Data, DataCR, DataLF, TrailerStart, Trailer, TrailerLF, FinalLF, Done, Failed };
+    enum class State {
+        Size,
+        SizeBlank,
+        Extension,
+        SizeEnd,
+        Data,
+        DataCR,
+        DataLF,
+        TrailerStart,
+        Trailer,
+        TrailerLF,
+        FinalLF,
+        Done,
+        Failed
+    };
 
     Result Step(char byte, std::string& body);
 
     size_t maxBody;
     State state = State::Size;
-    size_t chunkLeft = 0;  // Size: the size read so far; Data: bytes still to come
-    size_t lineLength = 0; // size line or trailer bytes seen
+    size_t chunkLeft = 0;   // Size: the size read so far; Data: bytes still to come
+    size_t lineLength = 0;  // size line or trailer bytes seen
     size_t digits = 0;
     Result failure = Result::Malformed;
 };

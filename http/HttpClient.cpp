@@ -17,7 +17,10 @@ namespace {
 
 constexpr size_t kReadBuffer = 4096;
 
-bool Raised(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_acquire); }
+bool Raised(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_acquire);
+}
 
 bool HasUnsafeByte(const std::string& text)
 {
@@ -57,12 +60,13 @@ void HttpClient::UseStream(ByteStream* source)
 
 int HttpClient::Open(std::string url, int maxRedirects)
 {
-    // The TLS session goes before the socket it runs over.
-    tls.reset();
-    socket.Close();
+    if (!Borrowed())
+        own.Close();
     UseStream(nullptr);
     status = 0;
     headerState = kNotConnected;
+    deadline = std::min(callerDeadline,
+                        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestLimitMs));
 
     Url parsed;
     if (int code = UrlCode(ParseUrl(url, parsed)); code != kOk)
@@ -90,15 +94,36 @@ int HttpClient::Open(std::string url, int maxRedirects)
         ++probes;
     }
     target = std::move(parsed);
-    return Connect();
+    return Late(Connect());
+}
+
+int HttpClient::Late(int code) const
+{
+    if (code == kOk || code == kStopped || std::chrono::steady_clock::now() < deadline)
+        return code;
+    return kTooSlow;
+}
+
+bool HttpClient::OnConnection() const
+{
+    return stream && (stream == &conn->socketStream || stream == conn->tls.get());
 }
 
 int HttpClient::Connect()
 {
     if (target.Secure() && !TlsStream::Available())
         return kHttpsUnsupported;
-    uint32_t address = 0;
-    switch (Socket::ResolveIPv4(target.host, address)) {
+    conn->socketStream.SetDeadline(deadline);
+    reused = false;
+    if (Borrowed() && conn->Fits(target, std::chrono::steady_clock::now())) {
+        reused = true;
+        conn->Busy();
+        UseStream(conn->tls ? static_cast<ByteStream*>(conn->tls.get()) : &conn->socketStream);
+        return kOk;
+    }
+    conn->Close();
+    IpAddress address;
+    switch (Socket::Resolve(target.host, address)) {
     case ResolveResult::LookupFailed:
         return kLookupFailed;
     case ResolveResult::NoAddress:
@@ -106,13 +131,17 @@ int HttpClient::Connect()
     case ResolveResult::Ok:
         break;
     }
-    if (!socket.Create())
+    const uint32_t connectLimit = LimitBefore(kConnectLimitMs, deadline);
+    if (connectLimit == 0)
+        return kTooSlow;
+    Socket& socket = conn->socket;
+    if (!socket.Create(address.v6))
         return kSocketFailed;
     if (!socket.SetNonBlocking()) {
         socket.Close();
         return kNonBlockingFailed;
     }
-    switch (socket.Connect(address, target.port, kConnectLimitMs, stop)) {
+    switch (socket.Connect(address, target.port, connectLimit, stop)) {
     case SocketResult::Ok:
         break;
     case SocketResult::Stopped:
@@ -125,24 +154,44 @@ int HttpClient::Connect()
         socket.Close();
         return kConnectRefused;
     }
+    conn->Opening(target);
     if (!target.Secure()) {
-        UseStream(&socketStream);
+        UseStream(&conn->socketStream);
         return kOk;
     }
-    tls = std::make_unique<TlsStream>(socketStream);
-    int handshake = tls->Connect(target.host, trustedCertificate, kHeaderSilenceMs, stop);
+    conn->tls = std::make_unique<TlsStream>(conn->socketStream);
+    int handshake = conn->tls->Connect(target.host, trustedCertificate, kHeaderSilenceMs, stop);
     if (handshake != kOk) {
-        tls.reset();
-        socket.Close();
+        conn->Close();
         return handshake;
     }
-    UseStream(tls.get());
+    UseStream(conn->tls.get());
     return kOk;
 }
 
 int HttpClient::SendRequest(std::string requestMethod)
 {
     method = std::move(requestMethod);
+    int code = Exchange();
+    // The server may close a kept connection at any moment; when nothing of
+    // the answer came, the request cannot have been acted on, so it goes
+    // again on a fresh connection. A silent server is not such a case.
+    if (code != kOk && reused && !answerStarted && code != kTimedOut && code != kTooSlow &&
+        code != kStopped && OnConnection()) {
+        conn->Close();
+        code = Late(Connect());
+        if (code == kOk)
+            code = Exchange();
+    }
+    if (code != kOk && OnConnection())
+        conn->Close();
+    headerState = code;
+    return code;
+}
+
+int HttpClient::Exchange()
+{
+    answerStarted = false;
     status = 0;
     headerState = kNotConnected;
 
@@ -168,11 +217,10 @@ int HttpClient::SendRequest(std::string requestMethod)
         return kStopped;
     case SocketResult::TimedOut:
     case SocketResult::Failed:
-        return stream->Failure() != kOk ? stream->Failure() : kSendFailed;
+        return Late(stream->Failure() != kOk ? stream->Failure() : kSendFailed);
     }
     responseHeaders.clear();
-    headerState = ReadHeaderBlock();
-    return headerState;
+    return Late(ReadHeaderBlock());
 }
 
 int HttpClient::ReadHeaderBlock()
@@ -182,6 +230,7 @@ int HttpClient::ReadHeaderBlock()
     // ReadBody. The cap counts every block, interim ones included, and no
     // read reaches past it.
     std::string data = pending.substr(pendingAt);
+    answerStarted = !data.empty();
     pending.clear();
     pendingAt = 0;
     size_t earlier = 0;  // bytes of interim blocks already dropped
@@ -218,6 +267,7 @@ int HttpClient::ReadHeaderBlock()
             responseHeaders = data;
             return ShortfallCode(n, false);
         }
+        answerStarted = true;
         data.append(buffer, static_cast<size_t>(n));
     }
 }
@@ -272,7 +322,14 @@ std::string HttpClient::ReadBody()
                        : 0;
     std::printf("ContentLen:%d\n", expected);
     std::fflush(stdout);
+    return ReadBodyQuietly();
+}
 
+std::string HttpClient::ReadBodyQuietly()
+{
+    BodyFraming framing;
+    if (headerState == kOk)
+        framing = DecideFraming(responseHeaders, status, method, kMaxBodyBytes);
     std::string body;
     if (headerState != kOk) {
         // No whole header block (the reason stays), or its body was taken.
@@ -281,6 +338,7 @@ std::string HttpClient::ReadBody()
     }
     headerState = kNotConnected;
     bodyStatus = kOk;
+    overrun = false;
     bool complete = true;
     switch (framing.kind) {
     case BodyFraming::Kind::None:
@@ -304,8 +362,22 @@ std::string HttpClient::ReadBody()
         break;
     }
     // A body cut short must not pass for a whole one.
-    if (!complete)
+    if (!complete) {
+        bodyStatus = Late(bodyStatus);
         body.clear();
+    }
+    // Bytes beyond the answer were never asked for: such a connection is
+    // not kept either.
+    if (OnConnection()) {
+        const uint32_t keep =
+            complete && Borrowed() && !overrun && pendingAt >= pending.size()
+                ? KeptConnection::KeepLimitMs(responseHeaders, static_cast<int>(framing.kind))
+                : 0;
+        if (keep > 0)
+            conn->Keep(std::chrono::steady_clock::now() + std::chrono::milliseconds(keep));
+        else
+            conn->Close();
+    }
     return body;
 }
 
@@ -339,6 +411,8 @@ bool HttpClient::ReadChunkedBody(std::string& body)
         case ChunkedDecoder::Result::NeedMore:
             break;
         case ChunkedDecoder::Result::Done:
+            // Bytes after the last chunk were never asked for.
+            overrun = used < static_cast<size_t>(n);
             return true;
         case ChunkedDecoder::Result::Malformed:
             bodyStatus = kMalformed;
@@ -373,11 +447,15 @@ std::string HttpClient::Probe(const std::string& url) const
 {
     HttpClient probe;
     probe.SetStopFlag(stop);
+    probe.SetDeadline(deadline);
     probe.SetTrustedCertificate(trustedCertificate);
+    if (Borrowed())
+        probe.UseConnection(conn);
     if (probe.Open(url, 0) != kOk)
         return url;
     if (probe.SendRequest("HEAD") != kOk)
         return url;
+    probe.ReadBodyQuietly();
     std::string location = ExtractLocation(probe.responseHeaders, url);
     return location.empty() ? url : location;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "http/ByteStream.h"
 #include "http/HttpFailure.h"
+#include "http/KeptConnection.h"
 #include "http/Socket.h"
 #include "http/Url.h"
 
@@ -12,8 +13,8 @@
 
 class TlsStream;
 
-// The program's own minimal HTTP/1.1 client: one object, one connection,
-// one request, over plain TCP or TLS. The rate update makes a fresh client
+// The program's own minimal HTTP/1.1 client: one object, one request at a
+// time, over plain TCP or TLS, on a connection of its own or a kept one. The rate update makes a fresh client
 // per cycle:
 //
 //     HttpClient client;
@@ -32,6 +33,7 @@ public:
     static constexpr uint32_t kConnectLimitMs = 10000;
     static constexpr uint32_t kHeaderSilenceMs = 3000;  // per piece of the header block or the handshake
     static constexpr uint32_t kBodyIdleMs = 12000;      // per body piece
+    static constexpr uint32_t kRequestLimitMs = 30000;  // Open to the end of ReadBody, probes included
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     static constexpr size_t kMaxBodyBytes = 8 * 1024 * 1024;
 
@@ -45,6 +47,20 @@ public:
     // Watched by every wait (connect, handshake, send, header, body,
     // redirect probes) at least every 50 ms. Borrowed; may be null.
     void SetStopFlag(const std::atomic<bool>* flag) { stop = flag; }
+
+    // An end on the steady clock that the whole request (probes, connect,
+    // handshake, header, body) keeps, besides kRequestLimitMs from Open and
+    // the limits per wait; what runs past it fails with kTooSlow. For the
+    // next Open; SteadyTime::max() for none.
+    void SetDeadline(SteadyTime when) { callerDeadline = when; }
+
+    // Runs the probes and requests over `connection` (borrowed; null for
+    // the client's own), reusing it when it is open to the same origin and
+    // leaving it open after a whole answer that allows it. A reused
+    // connection that turns out closed before a byte of the answer gets the
+    // request again, once, on a fresh one. Without one, each Open connects
+    // anew and each probe has a connection of its own.
+    void UseConnection(KeptConnection* connection) { conn = connection ? connection : &own; }
 
     // One more trusted root for https (DER bytes; empty for none), beside
     // the system's. The redirect probes trust it too.
@@ -105,21 +121,35 @@ private:
     // or `url` itself when there is none or the probe failed.
     std::string Probe(const std::string& url) const;
     int Connect();
+    // The request out and the header block in, on the connection as it is.
+    int Exchange();
     int ReadHeaderBlock();
+    // ReadBody without its line on standard output; settles the connection.
+    std::string ReadBodyQuietly();
+    bool Borrowed() const { return conn != &own; }
+    // Whether the client reads from its connection (not a caller's stream).
+    bool OnConnection() const;
     // Response bytes: first what the header read took beyond its block,
     // then the stream's. A count > 0 or a kReceive* result.
     long Receive(char* buffer, size_t size, uint32_t limitMs);
+    // `code`, or kTooSlow when it is a failure that came with the deadline
+    // passed (a wait cut short by it).
+    int Late(int code) const;
     // The code for a receive that brought no bytes while more were due.
     int ShortfallCode(long received, bool inBody) const;
     bool ReadLengthBody(size_t length, std::string& body);
     bool ReadChunkedBody(std::string& body);
     bool ReadUntilClose(std::string& body);
 
-    Socket socket;                   // the connection; owned
-    SocketStream socketStream{socket};
-    std::unique_ptr<TlsStream> tls;  // owned; over socketStream for https
-    ByteStream* stream = nullptr;    // borrowed: socketStream, *tls, or a caller's
+    KeptConnection own;
+    KeptConnection* conn = &own;   // `own` or borrowed
+    bool reused = false;           // the request went out on a kept connection
+    bool answerStarted = false;    // a byte of the answer came
+    bool overrun = false;          // bytes came after the body's end
+    ByteStream* stream = nullptr;  // borrowed: the connection's socket or TLS stream, or a caller's
     const std::atomic<bool>* stop = nullptr;  // borrowed
+    SteadyTime callerDeadline = SteadyTime::max();
+    SteadyTime deadline = SteadyTime::max();  // of the request under way
 
     std::string userAgent;
     std::map<std::string, std::string> extraHeaders;

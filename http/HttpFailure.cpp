@@ -42,6 +42,8 @@ const char* HttpFailureText(int code)
         return "connection closed without an answer";
     case F::kNotConnected:
         return "not connected";
+    case F::kTooSlow:
+        return "server too slow";
     case F::kRedirectToHttp:
         return "redirect to http refused";
     case F::kTlsFailed:

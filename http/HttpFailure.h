@@ -27,18 +27,20 @@ struct HttpFailure {
     static constexpr int kNotConnected = -18;      // a request or body without a connection or answer
     static constexpr int kRedirectToHttp = -20;    // an https URL redirected to plain http
     // The secure connection.
-    static constexpr int kTlsFailed = -21;      // the handshake failed on our side
-    static constexpr int kTlsAlert = -22;       // the server ended the handshake with an alert
-    static constexpr int kTlsCutShort = -23;    // the connection ended without close_notify
-    static constexpr int kTlsCorrupt = -24;     // a record that does not decrypt
+    static constexpr int kTlsFailed = -21;    // the handshake failed on our side
+    static constexpr int kTlsAlert = -22;     // the server ended the handshake with an alert
+    static constexpr int kTlsCutShort = -23;  // the connection ended without close_notify
+    static constexpr int kTlsCorrupt = -24;   // a record that does not decrypt
     // The server's certificate.
-    static constexpr int kCertUntrusted = -25;      // no chain to a trusted root
-    static constexpr int kCertWrongName = -26;      // issued for another host name or address
-    static constexpr int kCertExpired = -27;        // past its validity
-    static constexpr int kCertNotYetValid = -28;    // before its validity
-    static constexpr int kCertRevoked = -29;        // revoked by its issuer
-    static constexpr int kCertWrongUsage = -30;     // not for server authentication
-    static constexpr int kCertUnreadable = -31;     // the configured trusted certificate cannot be read
+    static constexpr int kCertUntrusted = -25;    // no chain to a trusted root
+    static constexpr int kCertWrongName = -26;    // issued for another host name or address
+    static constexpr int kCertExpired = -27;      // past its validity
+    static constexpr int kCertNotYetValid = -28;  // before its validity
+    static constexpr int kCertRevoked = -29;      // revoked by its issuer
+    static constexpr int kCertWrongUsage = -30;   // not for server authentication
+    static constexpr int kCertUnreadable = -31;   // the configured trusted certificate cannot be read
+    // The whole request or cycle passed its deadline.
+    static constexpr int kTooSlow = -32;
     static constexpr int kHttpsUnsupported = -443;  // no TLS on this platform
 };
 

@@ -6,31 +6,6 @@
 
 namespace {
 
-std::string Trim(const std::string& text, size_t begin, size_t end)
-{
-    return std::string(TrimBlanks(std::string_view(text).substr(begin, end - begin)));
-}
-
-bool SameLetters(const std::string& text, size_t at, const std::string& name)
-{
-    return text.size() - at >= name.size() && EqualsNoCase(std::string_view(text).substr(at, name.size()), name);
-}
-
-// Splits a comma-separated list into its trimmed elements.
-std::vector<std::string> ListElements(const std::string& value)
-{
-    std::vector<std::string> elements;
-    size_t begin = 0;
-    for (;;) {
-        size_t comma = value.find(',', begin);
-        size_t end = comma == std::string::npos ? value.size() : comma;
-        elements.push_back(Trim(value, begin, end));
-        if (comma == std::string::npos)
-            return elements;
-        begin = comma + 1;
-    }
-}
-
 // Every "Content-Length" value, commas included, must name one and the same
 // decimal number; anything else is no length at all. `tooLarge` when that
 // number passes `maxBody`.
@@ -39,7 +14,7 @@ bool AgreedLength(const std::vector<std::string>& values, size_t maxBody, size_t
     bool found = false;
     tooLarge = false;
     for (const std::string& value : values) {
-        for (const std::string& element : ListElements(value)) {
+        for (std::string_view element : ListElements(value)) {
             if (element.empty())
                 return false;
             size_t number = 0;
@@ -70,24 +45,6 @@ bool AgreedLength(const std::vector<std::string>& values, size_t maxBody, size_t
 
 }  // namespace
 
-std::vector<std::string> HeaderValues(const std::string& block, const std::string& name)
-{
-    std::vector<std::string> values;
-    size_t lineStart = block.find('\n');
-    while (lineStart != std::string::npos && lineStart + 1 < block.size()) {
-        ++lineStart;
-        size_t lineEnd = block.find('\n', lineStart);
-        size_t end = lineEnd == std::string::npos ? block.size() : lineEnd;
-        if (end > lineStart && block[end - 1] == '\r')
-            --end;
-        size_t colon = lineStart + name.size();
-        if (!name.empty() && colon < end && block[colon] == ':' && SameLetters(block, lineStart, name))
-            values.push_back(Trim(block, colon + 1, end));
-        lineStart = lineEnd;
-    }
-    return values;
-}
-
 int ParseStatusCode(const std::string& block)
 {
     auto digit = [&](size_t at) { return at < block.size() && block[at] >= '0' && block[at] <= '9'; };
@@ -112,14 +69,14 @@ BodyFraming DecideFraming(const std::string& block, int status, const std::strin
     }
     std::vector<std::string> codings;
     for (const std::string& value : HeaderValues(block, "Transfer-Encoding")) {
-        for (const std::string& element : ListElements(value))
+        for (std::string_view element : ListElements(value))
             codings.push_back(LowerAscii(element));
     }
     if (!codings.empty()) {
         // Only plain chunked coding can be undone here; a body under any
         // other coding would reach the caller as something it is not.
         framing.kind = codings.size() == 1 && codings[0] == "chunked" ? BodyFraming::Kind::Chunked
-                                                                       : BodyFraming::Kind::Malformed;
+                                                                      : BodyFraming::Kind::Malformed;
         return framing;
     }
     std::vector<std::string> lengths = HeaderValues(block, "Content-Length");

@@ -1,16 +1,12 @@
 #pragma once
+#include "http/HeaderLines.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
 
 // Reading a response's header block (status line, header lines, empty
 // line) as HttpClient keeps it (ResponseHeaders).
-
-// The values of every header line whose field name is `name`, compared in
-// any letter case and only at the start of a line (the status line is not
-// a header line). Each value is what follows the colon, without leading or
-// trailing spaces and tabs.
-std::vector<std::string> HeaderValues(const std::string& block, const std::string& name);
 
 // The code of a status line "HTTP/<digit>.<digit> <3 digits>..." at the
 // start of `block`; 0 when the block does not start with one.

@@ -24,27 +24,57 @@ namespace {
 
 #ifdef _WIN32
 using Native = SOCKET;
-bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-bool ConnectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-bool Interrupted() { return WSAGetLastError() == WSAEINTR; }
-void CloseNative(Native s) { closesocket(s); }
+bool WouldBlock()
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+bool ConnectPending()
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+bool Interrupted()
+{
+    return WSAGetLastError() == WSAEINTR;
+}
+void CloseNative(Native s)
+{
+    closesocket(s);
+}
 constexpr int kSendFlags = 0;
 constexpr int kShutdownSend = SD_SEND;
 #else
 using Native = int;
-bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
-bool ConnectPending() { return errno == EINPROGRESS; }
-bool Interrupted() { return errno == EINTR; }
-void CloseNative(Native s) { ::close(s); }
+bool WouldBlock()
+{
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+bool ConnectPending()
+{
+    return errno == EINPROGRESS;
+}
+bool Interrupted()
+{
+    return errno == EINTR;
+}
+void CloseNative(Native s)
+{
+    ::close(s);
+}
 // A peer that has gone away must not kill the process with SIGPIPE.
 constexpr int kSendFlags = MSG_NOSIGNAL;
 constexpr int kShutdownSend = SHUT_WR;
 #endif
 
-Native ToNative(std::uintptr_t handle) { return static_cast<Native>(handle); }
+Native ToNative(std::uintptr_t handle)
+{
+    return static_cast<Native>(handle);
+}
 
 // Limits a byte count to what one recv/send call takes.
-int CallSize(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX)); }
+int CallSize(size_t size)
+{
+    return static_cast<int>(std::min<size_t>(size, INT_MAX));
+}
 
 bool SetBlockingMode(Native s, bool nonBlocking)
 {
@@ -60,11 +90,17 @@ bool SetBlockingMode(Native s, bool nonBlocking)
 #endif
 }
 
-bool Raised(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_acquire); }
+bool Raised(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_acquire);
+}
 
 }  // namespace
 
-Socket::~Socket() { Close(); }
+Socket::~Socket()
+{
+    Close();
+}
 
 Socket::Socket(Socket&& other) noexcept : handle(other.handle), nonBlocking(other.nonBlocking)
 {
@@ -84,7 +120,10 @@ Socket& Socket::operator=(Socket&& other) noexcept
     return *this;
 }
 
-bool Socket::IsOpen() const { return handle != kNone; }
+bool Socket::IsOpen() const
+{
+    return handle != kNone;
+}
 
 void Socket::Close()
 {
@@ -142,15 +181,33 @@ ResolveResult Socket::ResolveIPv4(const std::string& host, uint32_t& address)
     return result;
 }
 
-bool Socket::Create()
+ResolveResult Socket::Resolve(const std::string& host, IpAddress& address)
+{
+    in6_addr numeric{};
+    if (!host.empty() && inet_pton(AF_INET6, host.c_str(), &numeric) == 1) {
+        address.v6 = true;
+        std::memcpy(address.bytes, &numeric, sizeof address.bytes);
+        return ResolveResult::Ok;
+    }
+    uint32_t ipv4 = 0;
+    ResolveResult result = ResolveIPv4(host, ipv4);
+    if (result == ResolveResult::Ok) {
+        address = IpAddress{};
+        std::memcpy(address.bytes, &ipv4, sizeof ipv4);
+    }
+    return result;
+}
+
+bool Socket::Create(bool ipv6)
 {
     Close();
+    const int family = ipv6 ? AF_INET6 : AF_INET;
 #ifdef _WIN32
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    SOCKET s = ::socket(family, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET)
         return false;
 #else
-    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int s = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
         return false;
 #endif
@@ -224,14 +281,35 @@ SocketResult Socket::WaitReadable(uint32_t limitMs, const std::atomic<bool>* sto
 
 SocketResult Socket::Connect(uint32_t address, uint16_t port, uint32_t limitMs, const std::atomic<bool>* stop)
 {
+    IpAddress ipv4;
+    std::memcpy(ipv4.bytes, &address, sizeof address);
+    return Connect(ipv4, port, limitMs, stop);
+}
+
+SocketResult Socket::Connect(const IpAddress& address, uint16_t port, uint32_t limitMs,
+                             const std::atomic<bool>* stop)
+{
     if (handle == kNone)
         return SocketResult::Failed;
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr.s_addr = address;
+    sockaddr_storage target{};
+    socklen_t targetLength = 0;
+    if (address.v6) {
+        sockaddr_in6 ipv6{};
+        ipv6.sin6_family = AF_INET6;
+        ipv6.sin6_port = htons(port);
+        std::memcpy(&ipv6.sin6_addr, address.bytes, sizeof ipv6.sin6_addr);
+        std::memcpy(&target, &ipv6, sizeof ipv6);
+        targetLength = sizeof ipv6;
+    } else {
+        sockaddr_in ipv4{};
+        ipv4.sin_family = AF_INET;
+        ipv4.sin_port = htons(port);
+        std::memcpy(&ipv4.sin_addr, address.bytes, sizeof ipv4.sin_addr);
+        std::memcpy(&target, &ipv4, sizeof ipv4);
+        targetLength = sizeof ipv4;
+    }
     Native s = ToNative(handle);
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0)
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&target), targetLength) == 0)
         return SocketResult::Ok;
     if (!ConnectPending())
         return SocketResult::Failed;
@@ -245,7 +323,8 @@ SocketResult Socket::Connect(uint32_t address, uint16_t port, uint32_t limitMs, 
     return SocketResult::Ok;
 }
 
-SocketResult Socket::SendAll(const char* data, size_t size, uint32_t stallLimitMs, const std::atomic<bool>* stop)
+SocketResult Socket::SendAll(const char* data, size_t size, uint32_t stallLimitMs,
+                             const std::atomic<bool>* stop)
 {
     if (handle == kNone)
         return SocketResult::Failed;
@@ -313,11 +392,29 @@ long Socket::Receive(char* buffer, size_t size, uint32_t limitMs, const std::ato
 
 Socket Socket::Listen(const std::string& address, uint16_t port, int backlog)
 {
+    sockaddr_storage bound{};
+    socklen_t boundLength = 0;
     in_addr local{};
-    if (inet_pton(AF_INET, address.c_str(), &local) != 1)
+    in6_addr local6{};
+    if (inet_pton(AF_INET, address.c_str(), &local) == 1) {
+        sockaddr_in ipv4{};
+        ipv4.sin_family = AF_INET;
+        ipv4.sin_port = htons(port);
+        ipv4.sin_addr = local;
+        std::memcpy(&bound, &ipv4, sizeof ipv4);
+        boundLength = sizeof ipv4;
+    } else if (inet_pton(AF_INET6, address.c_str(), &local6) == 1) {
+        sockaddr_in6 ipv6{};
+        ipv6.sin6_family = AF_INET6;
+        ipv6.sin6_port = htons(port);
+        ipv6.sin6_addr = local6;
+        std::memcpy(&bound, &ipv6, sizeof ipv6);
+        boundLength = sizeof ipv6;
+    } else {
         return Socket();
+    }
     Socket listener;
-    if (!listener.Create())
+    if (!listener.Create(bound.ss_family == AF_INET6))
         return Socket();
     Native s = ToNative(listener.handle);
 #ifndef _WIN32
@@ -326,11 +423,7 @@ Socket Socket::Listen(const std::string& address, uint16_t port, int backlog)
     int reuse = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 #endif
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    bound.sin_port = htons(port);
-    bound.sin_addr = local;
-    if (bind(s, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 || listen(s, backlog) != 0 ||
+    if (bind(s, reinterpret_cast<const sockaddr*>(&bound), boundLength) != 0 || listen(s, backlog) != 0 ||
         !listener.SetNonBlocking())
         return Socket();
     return listener;
@@ -340,11 +433,14 @@ uint16_t Socket::LocalPort() const
 {
     if (handle == kNone)
         return 0;
-    sockaddr_in bound{};
+    sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     if (getsockname(ToNative(handle), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
         return 0;
-    return ntohs(bound.sin_port);
+    // The port sits at the same place in both families' addresses.
+    sockaddr_in ipv4{};
+    std::memcpy(&ipv4, &bound, sizeof ipv4);
+    return ntohs(ipv4.sin_port);
 }
 
 SocketResult Socket::Accept(Socket& accepted, uint32_t limitMs, const std::atomic<bool>* stop)

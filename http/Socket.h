@@ -5,7 +5,7 @@
 #include <string>
 
 // The thin TCP layer under the HTTP client, the local feed and the test
-// servers: IPv4 stream sockets with one Winsock side and one POSIX side and
+// servers: IPv4 and IPv6 stream sockets with one Winsock side and one POSIX side and
 // no platform type in sight. Every wait blocks in select/poll; when a stop
 // flag is given, the wait wakes at least every kStopCheckMs to look at it,
 // so a stopping thread is never held by the network for longer than that.
@@ -24,6 +24,12 @@ enum class SocketResult { Ok, TimedOut, Stopped, Failed };
 
 // How a host name turned into an address.
 enum class ResolveResult { Ok, LookupFailed, NoAddress };
+
+// An IPv4 or IPv6 address in network byte order, without a platform type.
+struct IpAddress {
+    bool v6 = false;
+    unsigned char bytes[16] = {};  // the first four for IPv4
+};
 
 class Socket {
 public:
@@ -47,14 +53,20 @@ public:
     // A dotted IPv4 address is taken as it is, anything else is looked up.
     // `address` is in network byte order.
     static ResolveResult ResolveIPv4(const std::string& host, uint32_t& address);
+    // As ResolveIPv4, and an IPv6 literal ("::1", without brackets) too.
+    static ResolveResult Resolve(const std::string& host, IpAddress& address);
 
-    // A fresh IPv4 TCP socket (closing any previous one); false on failure.
-    bool Create();
+    // A fresh TCP socket (closing any previous one); false on failure.
+    bool Create(bool ipv6 = false);
     bool SetNonBlocking();
 
     // Connects a Create()d, non-blocking socket. `address` in network byte
     // order, `port` in host order. Failed covers refusal and unreachability.
     SocketResult Connect(uint32_t address, uint16_t port, uint32_t limitMs, const std::atomic<bool>* stop);
+    // The same for an address of either family; the socket must have been
+    // created for that family.
+    SocketResult Connect(const IpAddress& address, uint16_t port, uint32_t limitMs,
+                         const std::atomic<bool>* stop);
 
     // Sends every byte; a send that makes no progress for `stallLimitMs`
     // gives TimedOut. Never raises SIGPIPE.
@@ -69,7 +81,7 @@ public:
     long Receive(char* buffer, size_t size, uint32_t limitMs, const std::atomic<bool>* stop);
 
     // Server side. `address` is a dotted IPv4 address ("127.0.0.1",
-    // "0.0.0.0"); port 0 picks any free port (see LocalPort). The listening
+    // "0.0.0.0") or an IPv6 one ("::1"); port 0 picks any free port (see LocalPort). The listening
     // socket is non-blocking. Returns a closed Socket on failure.
     static Socket Listen(const std::string& address, uint16_t port, int backlog = 16);
     // The port this socket is bound to (host order), 0 if none.

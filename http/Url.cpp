@@ -31,6 +31,23 @@ bool IsSchemeText(const std::string& text)
     return true;
 }
 
+// What may stand between the brackets: hexadecimal digits, colons (at
+// least two) and dots for an embedded IPv4 tail. Zone identifiers are not
+// taken; the resolver judges the rest.
+bool IsIpv6Text(const std::string& text)
+{
+    if (text.size() < 2 || text.size() > 45)
+        return false;
+    size_t colons = 0;
+    for (char c : text) {
+        if (c == ':')
+            ++colons;
+        else if (!std::isxdigit(static_cast<unsigned char>(c)) && c != '.')
+            return false;
+    }
+    return colons >= 2;
+}
+
 UriParts ParseUri(const std::string& uri)
 {
     UriParts parts;
@@ -178,9 +195,29 @@ std::string ResolveReference(const std::string& base, const std::string& referen
 
 bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& port, uint16_t defaultPort)
 {
-    size_t colon = hostPort.rfind(':');
+    // An IPv6 literal is written in brackets, its colons inside them; the
+    // name to resolve is what the brackets hold.
+    size_t nameBegin = 0;
+    size_t nameEnd = hostPort.size();
+    size_t colon = std::string::npos;
+    if (!hostPort.empty() && hostPort[0] == '[') {
+        size_t close = hostPort.find(']');
+        if (close == std::string::npos || !IsIpv6Text(hostPort.substr(1, close - 1)))
+            return false;
+        nameBegin = 1;
+        nameEnd = close;
+        if (close + 1 < hostPort.size()) {
+            if (hostPort[close + 1] != ':')
+                return false;
+            colon = close + 1;
+        }
+    } else {
+        // One colon only: "h:80:81" names no port at all.
+        colon = hostPort.find(':');
+        nameEnd = colon == std::string::npos ? hostPort.size() : colon;
+    }
     if (colon == std::string::npos) {
-        name = hostPort;
+        name = hostPort.substr(nameBegin, nameEnd - nameBegin);
         port = defaultPort;
         return true;
     }
@@ -197,12 +234,15 @@ bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& por
         value = defaultPort;
     if (value == 0 || value > 65535)
         return false;
-    name = hostPort.substr(0, colon);
+    name = hostPort.substr(nameBegin, nameEnd - nameBegin);
     port = static_cast<uint16_t>(value);
     return true;
 }
 
-std::string Url::Text() const { return (Secure() ? "https://" : "http://") + hostPort + target; }
+std::string Url::Text() const
+{
+    return (Secure() ? "https://" : "http://") + hostPort + target;
+}
 
 UrlError ParseUrl(const std::string& text, Url& url)
 {
@@ -217,6 +257,9 @@ UrlError ParseUrl(const std::string& text, Url& url)
     // Credentials in the URL would travel nowhere; a host that carries them
     // is no host this client connects to.
     if (parts.authority.find('@') != std::string::npos)
+        return UrlError::NoHost;
+    if (!parts.authority.empty() && parts.authority[0] == '[' &&
+        parts.authority.find(']') == std::string::npos)
         return UrlError::NoHost;
     result.hostPort = parts.authority;
     if (!SplitHostPort(parts.authority, result.host, result.port, result.Secure() ? 443 : 80))

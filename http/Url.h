@@ -11,9 +11,11 @@ std::string ResolveReference(const std::string& base, const std::string& referen
 // RFC 3986 section 5.2.4: "/a/b/../c/./d" becomes "/a/c/d".
 std::string RemoveDotSegments(const std::string& path);
 
-// Splits "name[:port]" into the name to resolve and the port:
-// `defaultPort` when no port is written (or nothing follows the colon).
-// False when the port is not a decimal number from 1 to 65535.
+// Splits "name[:port]" or "[IPv6 literal][:port]" into the name to resolve
+// (without the brackets) and the port: `defaultPort` when no port is
+// written (or nothing follows the colon). False when the port is not a
+// decimal number from 1 to 65535, when a second colon follows a name, or
+// when the brackets do not hold an IPv6 literal.
 bool SplitHostPort(const std::string& hostPort, std::string& name, uint16_t& port, uint16_t defaultPort = 80);
 
 // An absolute "http" or "https" URL taken apart for a request.
@@ -21,7 +23,8 @@ struct Url {
     enum class Scheme { Http, Https };
     Scheme scheme = Scheme::Http;
     std::string hostPort;  // as written, ":port" included: the "Host" header
-    std::string host;      // without the port: resolved, connected to, matched against a certificate
+    std::string host;  // without the port (and an IPv6 literal without its brackets): resolved, connected to,
+                       // matched against a certificate
     uint16_t port = 80;
     std::string target;  // path and query, "/" when the URL has no path; the fragment is not sent
 
@@ -34,7 +37,7 @@ struct Url {
 enum class UrlError {
     None,
     Scheme,  // not an absolute "http:" or "https:" URL (the scheme in any letter case)
-    NoHost,  // nothing, or user information, where the host belongs
+    NoHost,  // nothing, user information, or an unclosed bracket where the host belongs
     Port,    // a port that is not a number from 1 to 65535
 };
 

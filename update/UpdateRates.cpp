@@ -50,6 +50,8 @@ struct Fetch {
     const std::string* trustedCertificate = nullptr;  // borrowed; DER, may be empty
     int trustFailure = HttpFailure::kOk;
     const std::vector<std::string>* wantedPairs = nullptr;  // borrowed; crosses to make, may be null
+    SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
+    KeptConnection* connection = nullptr;  // borrowed; null for one of the client's own
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -69,6 +71,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     }
     HttpClient client;
     client.SetStopFlag(stop);
+    client.SetDeadline(fetch.deadline);
+    client.UseConnection(fetch.connection);
     if (fetch.trustedCertificate)
         client.SetTrustedCertificate(*fetch.trustedCertificate);
     bool asked = false;
@@ -168,6 +172,8 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
     fetch.wantedPairs = &wantedPairs;
+    fetch.deadline = std::chrono::steady_clock::now() + cycleLimit;
+    fetch.connection = &connection;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

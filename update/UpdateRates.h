@@ -1,4 +1,5 @@
 #pragma once
+#include "http/KeptConnection.h"
 #include "rates/FXRate.h"
 #include "rates/RateFormat.h"
 #include "rates/RateQuote.h"
@@ -6,11 +7,15 @@
 #include "update/UpdateOutcome.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
 // How many redirect probes one download may make before its real request.
 inline constexpr int kRateRedirectLimit = 3;
+// The longest a cycle may take, probes and download together; past it the
+// cycle fails as "server too slow".
+inline constexpr std::chrono::milliseconds kCycleLimit{30000};
 
 // Merges one downloaded list into the records. A code stands for one record
 // (codes match in any ASCII case, RecordIndex): of a list that names a code
@@ -47,7 +52,7 @@ UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std:
 
 // The update cycles of one worker, with what they keep from one cycle to the
 // next: the validators, so that the next request asks whether anything
-// changed, and one more trusted root for https. Used by one thread;
+// changed, the connection, and one more trusted root for https. Used by one thread;
 // LastResult may be read from any.
 class RateUpdater {
 public:
@@ -60,6 +65,8 @@ public:
     // document does not quote but its own quotes make are added to it as
     // crosses (AddCrossRates). Set before the cycles start.
     void SetWantedPairs(std::vector<std::string> codes) { wantedPairs = std::move(codes); }
+    // Another bound for each cycle than kCycleLimit (tests).
+    void SetCycleLimit(std::chrono::milliseconds limit) { cycleLimit = limit; }
 
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
@@ -73,6 +80,8 @@ public:
 private:
     std::string trustedCertificate;
     int trustFailure = 0;
+    std::chrono::milliseconds cycleLimit = kCycleLimit;
+    KeptConnection connection;  // the probes and requests of every cycle, while the server keeps it
     RateListValidators validators;
     std::vector<std::string> wantedPairs;
     std::atomic<int> lastResult{0};

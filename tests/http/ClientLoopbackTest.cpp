@@ -19,7 +19,8 @@ using Server = ScriptedServer;
 using Clock = std::chrono::steady_clock;
 const std::string kPage = names::kDefaultRatePath;
 
-const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET CLR 1.1.4322)";
+const std::string kAgent =
+    "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET CLR 1.1.4322)";
 
 std::string Response(const std::string& headers, const std::string& body = std::string())
 {
@@ -79,10 +80,9 @@ TEST_F(Loopback, SendsTheExactRequestBytesForGetAndHead)
     EXPECT_EQ(head.ReadBody(), "");  // no body follows a HEAD: nothing to wait for
     EXPECT_LT(MillisecondsSince(start), 2000);
 
-    const std::string lines = " HTTP/1.1\r\nAccept: */*\r\nUser-Agent: " + kAgent + "\r\nHost: " + server.HostPort() +
-                              "\r\nConnection: Keep-Alive\r\n\r\n";
-    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"GET " + kPage + lines,
-                                                           "HEAD " + kPage + lines}));
+    const std::string lines = " HTTP/1.1\r\nAccept: */*\r\nUser-Agent: " + kAgent +
+                              "\r\nHost: " + server.HostPort() + "\r\nConnection: Keep-Alive\r\n\r\n";
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"GET " + kPage + lines, "HEAD " + kPage + lines}));
 }
 
 TEST_F(Loopback, ProbesTwiceWithHeadBeforeTheGetWhenNothingRedirects)
@@ -91,9 +91,9 @@ TEST_F(Loopback, ProbesTwiceWithHeadBeforeTheGetWhenNothingRedirects)
     server.Expect({Server::Send(Response("Content-Length: 4\r\n"))});
     server.Expect({Server::Send(Response("Content-Length: 4\r\n", "rate"))});
     EXPECT_EQ(Fetch(kPage, 3), "rate");
-    EXPECT_EQ(RequestLines(), (std::vector<std::string>{"HEAD " + kPage + " HTTP/1.1",
-                                                        "HEAD " + kPage + " HTTP/1.1",
-                                                        "GET " + kPage + " HTTP/1.1"}));
+    EXPECT_EQ(RequestLines(),
+              (std::vector<std::string>{"HEAD " + kPage + " HTTP/1.1", "HEAD " + kPage + " HTTP/1.1",
+                                        "GET " + kPage + " HTTP/1.1"}));
 }
 
 TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)
@@ -108,16 +108,29 @@ TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)
     const Row rows[] = {
         {"no redirect", 3, {"", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
         {"U1 to U2", 3, {"Location: {}/u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
-        {"U1 to U2 to U3", 3, {"Location: {}/u2", "Location: {}/u3", ""},
+        {"U1 to U2 to U3",
+         3,
+         {"Location: {}/u2", "Location: {}/u3", ""},
          {"HEAD /u1", "HEAD /u2", "HEAD /u3", "GET /u3"}},
-        {"U1 to U4", 3, {"Location: {}/u2", "Location: {}/u3", "Location: {}/u4"},
+        {"U1 to U4",
+         3,
+         {"Location: {}/u2", "Location: {}/u3", "Location: {}/u4"},
          {"HEAD /u1", "HEAD /u2", "HEAD /u3", "GET /u4"}},
         {"U1 to itself", 3, {"Location: {}/u1", "Location: {}/u1"}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
         {"relative, lower case", 3, {"location: u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
-        {"relative, upper case", 3, {"LOCATION: /dir/../u3?q=1", ""}, {"HEAD /u1", "HEAD /u3?q=1", "GET /u3?q=1"}},
-        {"status 200 with Location", 3, {"HTTP/1.1 200 OK\r\nLocation: {}/u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
+        {"relative, upper case",
+         3,
+         {"LOCATION: /dir/../u3?q=1", ""},
+         {"HEAD /u1", "HEAD /u3?q=1", "GET /u3?q=1"}},
+        {"status 200 with Location",
+         3,
+         {"HTTP/1.1 200 OK\r\nLocation: {}/u2", ""},
+         {"HEAD /u1", "HEAD /u2", "GET /u2"}},
         {"ftp not followed", 3, {"Location: ftp://127.0.0.1/u2", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
-        {"scheme in capitals", 3, {"Location: HTTP://127.0.0.1:{port}/u2", ""}, {"HEAD /u1", "HEAD /u2", "GET /u2"}},
+        {"scheme in capitals",
+         3,
+         {"Location: HTTP://127.0.0.1:{port}/u2", ""},
+         {"HEAD /u1", "HEAD /u2", "GET /u2"}},
         {"URL in another header", 3, {"Content-Location: {}/u2", ""}, {"HEAD /u1", "HEAD /u1", "GET /u1"}},
         {"limit 1", 1, {"Location: {}/u2"}, {"HEAD /u1", "GET /u2"}},
         {"limit 0", 0, {}, {"GET /u1"}},
@@ -133,8 +146,8 @@ TEST_F(Loopback, FollowsRedirectsAsTheProbeLimitAllows)
             if (mark != std::string::npos)
                 location.replace(mark, 6, std::to_string(rowServer.Port()));
             std::string response = location.compare(0, 5, "HTTP/") == 0 ? location + "\r\n\r\n"
-                                   : location.empty()                    ? Response("")
-                                                                         : Redirect(location);
+                                   : location.empty()                   ? Response("")
+                                                                        : Redirect(location);
             rowServer.Expect({Server::Send(response)});
         }
         rowServer.Expect({Server::Send(Response("Content-Length: 4\r\n", "body"))});
@@ -156,7 +169,8 @@ TEST_F(Loopback, ProbesThatFailLeaveTheUrlAsItIs)
     server.Expect({Server::Reset()});
     server.Expect({Server::Send(Response("Content-Length: 2\r\n", "ok"))});
     EXPECT_EQ(Fetch("/u1", 3), "ok");
-    EXPECT_EQ(RequestLines(), (std::vector<std::string>{"HEAD /u1 HTTP/1.1", "HEAD /u1 HTTP/1.1", "GET /u1 HTTP/1.1"}));
+    EXPECT_EQ(RequestLines(),
+              (std::vector<std::string>{"HEAD /u1 HTTP/1.1", "HEAD /u1 HTTP/1.1", "GET /u1 HTTP/1.1"}));
 }
 
 TEST_F(Loopback, ReadsBodiesArrivingInPieces)
@@ -167,8 +181,8 @@ TEST_F(Loopback, ReadsBodiesArrivingInPieces)
         std::string body;
         int bodyStatus;
     };
-    const std::string chunked = Response("Transfer-Encoding: chunked\r\n", "3\r\nEUR\r\n1a;x=y\r\n" +
-                                                                               std::string(26, 'z') + "\r\n0\r\n\r\n");
+    const std::string chunked = Response("Transfer-Encoding: chunked\r\n",
+                                         "3\r\nEUR\r\n1a;x=y\r\n" + std::string(26, 'z') + "\r\n0\r\n\r\n");
     const std::string list = "EUR/USD,1.08,1.09,+0.01\nUSD/JPY,151.2,151.3,-0.4\n";
     auto then = [](ScriptedServer::Script script, const ScriptedServer::Step& step) {
         script.push_back(step);
@@ -176,19 +190,27 @@ TEST_F(Loopback, ReadsBodiesArrivingInPieces)
     };
     const Case cases[] = {
         {"length, two pieces",
-         {Server::Send(Response("Content-Length: 10\r\n", "01234")), Server::Pause(100), Server::Send("56789")},
+         {Server::Send(Response("Content-Length: 10\r\n", "01234")), Server::Pause(100),
+          Server::Send("56789")},
          "0123456789",
          0},
-        {"length, header and body dribbled", Server::Dribble(Response("Content-Length: 10\r\n", "0123456789"), 7, 5),
-         "0123456789", 0},
+        {"length, header and body dribbled",
+         Server::Dribble(Response("Content-Length: 10\r\n", "0123456789"), 7, 5), "0123456789", 0},
         {"chunked, byte by byte", Server::Dribble(chunked, 1, 1), "EUR" + std::string(26, 'z'), 0},
-        {"chunked, split at awkward places", Server::Dribble(chunked, 4, 20), "EUR" + std::string(26, 'z'), 0},
+        {"chunked, split at awkward places", Server::Dribble(chunked, 4, 20), "EUR" + std::string(26, 'z'),
+         0},
         {"until close", then(Server::Dribble(Response("", list), 9, 5), Server::Close()), list, 0},
-        {"shorter than its length", {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Close()}, "",
+        {"shorter than its length",
+         {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Close()},
+         "",
          HttpClient::kCutShort},
-        {"reset in the body", {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Reset()}, "",
+        {"reset in the body",
+         {Server::Send(Response("Content-Length: 50\r\n", "short")), Server::Reset()},
+         "",
          HttpClient::kConnectionReset},
-        {"chunked, cut short", {Server::Send(chunked.substr(0, chunked.size() - 3)), Server::Close()}, "",
+        {"chunked, cut short",
+         {Server::Send(chunked.substr(0, chunked.size() - 3)), Server::Close()},
+         "",
          HttpClient::kCutShort},
         {"not found", {Server::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")}, "gone", 0},
     };
@@ -216,7 +238,8 @@ TEST_F(Loopback, CapsHeaderBlockAndBody)
     EXPECT_EQ(client.ReadBody(), "");
     EXPECT_LT(MillisecondsSince(start), 2000);  // no body is waited for
 
-    server.Expect({Server::Send(Response("", std::string(HttpClient::kMaxBodyBytes + 1, 'b'))), Server::Close()});
+    server.Expect(
+        {Server::Send(Response("", std::string(HttpClient::kMaxBodyBytes + 1, 'b'))), Server::Close()});
     EXPECT_EQ(Fetch("/"), "");
     EXPECT_EQ(client.BodyStatus(), HttpClient::kTooLarge);
 }
@@ -227,7 +250,8 @@ TEST_F(Loopback, CompletesALargeRequestSentInPartialWrites)
     // counts and the client must go on until every byte is out.
     const std::string body(4 * 1024 * 1024, 'p');
     const std::string raw =
-        "POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        "POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+        body;
     client.SetRawRequest(raw);
     server.Expect({Server::Send(Response("Content-Length: 2\r\n", "ok"))}, body.size());
     EXPECT_EQ(Fetch("/upload"), "ok");
@@ -303,3 +327,30 @@ TEST_F(Loopback, RequestsTheRootForAUrlWithoutPath)
 }
 
 }  // namespace
+
+TEST(LoopbackIpv6, FetchesFromABracketedLiteralWithAndWithoutThePort)
+{
+    SocketLibrary sockets;
+    Server server("::1");
+    if (!server.Listening())
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    server.Expect({Server::Send(Response("Content-Length: 2\r\nConnection: close\r\n", "v6"))});
+    HttpClient client;
+    ASSERT_EQ(client.Open("http://[::1]:" + std::to_string(server.Port()) + kPage, 0), HttpClient::kOk);
+    EXPECT_EQ(client.Target().host, "::1");
+    ASSERT_EQ(client.SendRequest("GET"), HttpClient::kOk);
+    EXPECT_EQ(client.ReadBody(), "v6");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_NE(server.Requests()[0].find("\r\nHost: [::1]:" + std::to_string(server.Port()) + "\r\n"),
+              std::string::npos);
+
+    // Without a port the client goes to port 80 of ::1, where nothing of
+    // the test listens: it must reach the socket, not stop at the address.
+    HttpClient defaultPort;
+    int opened = defaultPort.Open("http://[::1]/", 0);
+    EXPECT_NE(opened, HttpClient::kBadPort);
+    EXPECT_NE(opened, HttpClient::kBadUrl);
+    EXPECT_NE(opened, HttpClient::kNoHost);
+    EXPECT_NE(opened, HttpClient::kLookupFailed);
+    EXPECT_EQ(defaultPort.Target().port, 80);
+}

@@ -30,12 +30,12 @@ TEST(ParseUrl, TakesBothSchemesInAnyCaseAndKeepsTheHostAsWritten)
         std::string target;
     };
     const Case cases[] = {
-        {"http://rates.example/rate/neo/rate.asp", UrlError::None, S::Http, "rates.example", "rates.example", 80,
-         "/rate/neo/rate.asp"},
+        {"http://rates.example/rate/neo/rate.asp", UrlError::None, S::Http, "rates.example", "rates.example",
+         80, "/rate/neo/rate.asp"},
         {"http://host:8080/a?b=c#d", UrlError::None, S::Http, "host:8080", "host", 8080, "/a?b=c"},
         {"HTTP://Host/x", UrlError::None, S::Http, "Host", "Host", 80, "/x"},
-        {"https://api.example/v1/latest?base=EUR", UrlError::None, S::Https, "api.example", "api.example", 443,
-         "/v1/latest?base=EUR"},
+        {"https://api.example/v1/latest?base=EUR", UrlError::None, S::Https, "api.example", "api.example",
+         443, "/v1/latest?base=EUR"},
         {"HtTpS://127.0.0.1:8443", UrlError::None, S::Https, "127.0.0.1:8443", "127.0.0.1", 8443, "/"},
         {"https://host:", UrlError::None, S::Https, "host:", "host", 443, "/"},
         {"http://host?q", UrlError::None, S::Http, "host", "host", 80, "/?q"},
@@ -72,13 +72,14 @@ TEST(HttpFailureText, EveryFailureHasACodeAndWordsOfItsOwn)
 {
     using F = HttpFailure;
     const int codes[] = {
-        F::kConnectRefused, F::kLookupFailed,    F::kNoAddress,        F::kSocketFailed,    F::kTimedOut,
-        F::kTooLarge,       F::kStopped,         F::kMalformed,        F::kNonBlockingFailed, F::kConnectTimedOut,
-        F::kBadUrl,         F::kNoHost,          F::kBadPort,          F::kSendFailed,      F::kCutShort,
-        F::kConnectionReset, F::kNoAnswer,       F::kNotConnected,     F::kRedirectToHttp,  F::kTlsFailed,
-        F::kTlsAlert,       F::kTlsCutShort,     F::kTlsCorrupt,       F::kCertUntrusted,   F::kCertWrongName,
-        F::kCertExpired,    F::kCertNotYetValid, F::kCertRevoked,      F::kCertWrongUsage,  F::kCertUnreadable,
-        F::kHttpsUnsupported,
+        F::kConnectRefused,    F::kLookupFailed,    F::kNoAddress,        F::kSocketFailed,
+        F::kTimedOut,          F::kTooLarge,        F::kStopped,          F::kMalformed,
+        F::kNonBlockingFailed, F::kConnectTimedOut, F::kBadUrl,           F::kNoHost,
+        F::kBadPort,           F::kSendFailed,      F::kCutShort,         F::kConnectionReset,
+        F::kNoAnswer,          F::kNotConnected,    F::kRedirectToHttp,   F::kTlsFailed,
+        F::kTlsAlert,          F::kTlsCutShort,     F::kTlsCorrupt,       F::kCertUntrusted,
+        F::kCertWrongName,     F::kCertExpired,     F::kCertNotYetValid,  F::kCertRevoked,
+        F::kCertWrongUsage,    F::kCertUnreadable,  F::kHttpsUnsupported,
     };
     std::set<int> values;
     std::set<std::string> texts;
@@ -98,9 +99,10 @@ TEST(HttpFailureText, EveryFailureHasACodeAndWordsOfItsOwn)
 TEST(ParseIpv4Literal, TakesOnlyFourDecimalBytes)
 {
     const std::pair<std::string, bool> cases[] = {
-        {"127.0.0.1", true},  {"0.0.0.0", true},    {"255.255.255.255", true}, {"256.0.0.1", false},
-        {"1.2.3", false},     {"1.2.3.4.5", false}, {"01.2.3.4", false},        {"1.2.3.4 ", false},
-        {"localhost", false}, {"1..3.4", false},    {"", false},                {"1.2.3.1000", false},
+        {"127.0.0.1", true},  {"0.0.0.0", true},   {"255.255.255.255", true},
+        {"256.0.0.1", false}, {"1.2.3", false},    {"1.2.3.4.5", false},
+        {"01.2.3.4", false},  {"1.2.3.4 ", false}, {"localhost", false},
+        {"1..3.4", false},    {"", false},         {"1.2.3.1000", false},
     };
     for (const auto& c : cases) {
         unsigned char bytes[4] = {9, 9, 9, 9};
@@ -121,10 +123,10 @@ TEST(SplitHostPort, TakesTheWrittenPortOr80)
         uint16_t port;
     };
     const Case cases[] = {
-        {"host", true, "host", 80},       {"host:8080", true, "host", 8080}, {"1.2.3.4:1", true, "1.2.3.4", 1},
-        {"host:", true, "host", 80},      {"host:65535", true, "host", 65535},
-        {"host:0", false, "", 0},         {"host:65536", false, "", 0},      {"host:8o", false, "", 0},
-        {"host:-1", false, "", 0},        {"host:000080", false, "", 0},
+        {"host", true, "host", 80},    {"host:8080", true, "host", 8080},   {"1.2.3.4:1", true, "1.2.3.4", 1},
+        {"host:", true, "host", 80},   {"host:65535", true, "host", 65535}, {"host:0", false, "", 0},
+        {"host:65536", false, "", 0},  {"host:8o", false, "", 0},           {"host:-1", false, "", 0},
+        {"host:000080", false, "", 0},
     };
     for (const Case& c : cases) {
         std::string name;
@@ -225,11 +227,13 @@ TEST(HeaderValues, MatchesNamesInAnyCaseAtTheStartOfALineOnly)
 TEST(ParseStatusCode, ReadsOnlyAWellFormedStatusLine)
 {
     const std::pair<std::string, int> cases[] = {
-        {"HTTP/1.1 200 OK\r\n", 200},       {"HTTP/1.0 404 Not Found\r\n", 404}, {"HTTP/1.1 204\r\n", 204},
-        {"HTTP/1.1 999 x\r\n", 999},        {"HTTP/1.1 20 OK\r\n", 0},           {"HTTP/1.1 2000 OK\r\n", 0},
-        {"http/1.1 200 OK\r\n", 0},         {" HTTP/1.1 200 OK\r\n", 0},         {"HTTP/1.1  200 OK\r\n", 0},
-        {"HTTP/11 200 OK\r\n", 0},          {"ICY 200 OK\r\n", 0},               {"HTTP/1.1 200", 0},
-        {"HTTP/1.1 002 OK\r\n", 0},       {"", 0},
+        {"HTTP/1.1 200 OK\r\n", 200}, {"HTTP/1.0 404 Not Found\r\n", 404},
+        {"HTTP/1.1 204\r\n", 204},    {"HTTP/1.1 999 x\r\n", 999},
+        {"HTTP/1.1 20 OK\r\n", 0},    {"HTTP/1.1 2000 OK\r\n", 0},
+        {"http/1.1 200 OK\r\n", 0},   {" HTTP/1.1 200 OK\r\n", 0},
+        {"HTTP/1.1  200 OK\r\n", 0},  {"HTTP/11 200 OK\r\n", 0},
+        {"ICY 200 OK\r\n", 0},        {"HTTP/1.1 200", 0},
+        {"HTTP/1.1 002 OK\r\n", 0},   {"", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseStatusCode(c.first), c.second) << c.first;
@@ -291,8 +295,8 @@ struct ChunkedCase {
     size_t rest;  // bytes after the end of the body that must stay unused
 };
 
-std::string DecodeInPieces(const std::string& input, size_t piece, ChunkedDecoder::Result& result, size_t& unused,
-                           size_t cap = 1 << 20)
+std::string DecodeInPieces(const std::string& input, size_t piece, ChunkedDecoder::Result& result,
+                           size_t& unused, size_t cap = 1 << 20)
 {
     ChunkedDecoder decoder(cap);
     std::string body;
@@ -406,3 +410,43 @@ TEST(ExtractLocation, TakesAbsoluteHttpTargetsAndResolvesRelativeOnes)
 }
 
 }  // namespace
+
+TEST(ParseUrl, TakesIpv6LiteralsInBracketsAndRefusesASecondPort)
+{
+    struct Case {
+        std::string text;
+        UrlError error;
+        std::string hostPort;
+        std::string host;
+        uint16_t port;
+    };
+    const Case cases[] = {
+        {"http://[::1]:8080/", UrlError::None, "[::1]:8080", "::1", 8080},
+        {"http://[::1]/", UrlError::None, "[::1]", "::1", 80},
+        {"https://[::1]/", UrlError::None, "[::1]", "::1", 443},
+        {"http://[::1]:/x", UrlError::None, "[::1]:", "::1", 80},
+        {"http://[2001:DB8::a:1]:1", UrlError::None, "[2001:DB8::a:1]:1", "2001:DB8::a:1", 1},
+        {"http://[::ffff:127.0.0.1]:81/", UrlError::None, "[::ffff:127.0.0.1]:81", "::ffff:127.0.0.1", 81},
+        {"http://h:80:81/", UrlError::Port, "", "", 0},
+        {"http://h::81/", UrlError::Port, "", "", 0},
+        {"http://::1/", UrlError::Port, "", "", 0},
+        {"http://[::1]:8080:81/", UrlError::Port, "", "", 0},
+        {"http://[::1]8080/", UrlError::Port, "", "", 0},
+        {"http://[::1]:65536/", UrlError::Port, "", "", 0},
+        {"http://[host]/", UrlError::Port, "", "", 0},
+        {"http://[::1%25eth0]/", UrlError::Port, "", "", 0},
+        {"http://[]/", UrlError::Port, "", "", 0},
+        {"http://[::1/", UrlError::NoHost, "", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Url url;
+        ASSERT_EQ(ParseUrl(c.text, url), c.error);
+        if (c.error != UrlError::None)
+            continue;
+        EXPECT_EQ(url.hostPort, c.hostPort);
+        EXPECT_EQ(url.host, c.host);
+        EXPECT_EQ(url.port, c.port);
+        EXPECT_EQ(url.Text(), c.text.substr(0, c.text.find(c.hostPort)) + c.hostPort + url.target);
+    }
+}

@@ -174,3 +174,25 @@ TEST_F(Tls, FollowsHttpToHttpsAndRefusesHttpsToHttp)
 }
 
 }  // namespace
+
+TEST_F(Tls, TenCyclesOverAKeptConnectionTakeOneHandshake)
+{
+    KeptConnection kept;
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        HttpClient fetcher;
+        fetcher.UseConnection(&kept);
+        fetcher.SetTrustedCertificate(server->AuthorityDer());
+        ASSERT_EQ(fetcher.Open(server->Url("keep", "/file/rates.txt"), 3), HttpClient::kOk) << cycle;
+        ASSERT_EQ(fetcher.SendRequest("GET"), HttpClient::kOk) << cycle;
+        EXPECT_EQ(fetcher.ReadBody(), "EUR/USD,1.0855\n") << cycle;
+    }
+    EXPECT_EQ(kept.Opened(), 1u);
+    // The server's own count, asked over the same connection.
+    HttpClient counter;
+    counter.UseConnection(&kept);
+    counter.SetTrustedCertificate(server->AuthorityDer());
+    ASSERT_EQ(counter.Open(server->Url("keep", "/handshakes/keep"), 0), HttpClient::kOk);
+    ASSERT_EQ(counter.SendRequest("GET"), HttpClient::kOk);
+    EXPECT_EQ(counter.ReadBody(), "1");
+    EXPECT_EQ(kept.Opened(), 1u);
+}

@@ -26,14 +26,20 @@ ScriptedServer::Script ScriptedServer::Dribble(const std::string& bytes, size_t 
     return script;
 }
 
-ScriptedServer::ScriptedServer() : listener(Socket::Listen("127.0.0.1", 0))
+ScriptedServer::ScriptedServer() : ScriptedServer("127.0.0.1") {}
+
+ScriptedServer::ScriptedServer(const std::string& listenAddress)
+    : address(listenAddress), listener(Socket::Listen(listenAddress, 0))
 {
     port = listener.LocalPort();
     if (port != 0)
         thread = std::thread([this] { Serve(); });
 }
 
-ScriptedServer::~ScriptedServer() { Stop(); }
+ScriptedServer::~ScriptedServer()
+{
+    Stop();
+}
 
 void ScriptedServer::Expect(Script script, size_t requestBodyBytes)
 {
@@ -47,9 +53,16 @@ void ScriptedServer::SetFallback(Script script)
     fallback = Expected{std::move(script), 0};
 }
 
-std::string ScriptedServer::HostPort() const { return "127.0.0.1:" + std::to_string(port); }
+std::string ScriptedServer::HostPort() const
+{
+    const bool ipv6 = address.find(':') != std::string::npos;
+    return (ipv6 ? "[" + address + "]:" : address + ":") + std::to_string(port);
+}
 
-std::string ScriptedServer::Url(const std::string& path) const { return "http://" + HostPort() + path; }
+std::string ScriptedServer::Url(const std::string& path) const
+{
+    return "http://" + HostPort() + path;
+}
 
 std::vector<std::string> ScriptedServer::Requests() const
 {

@@ -56,6 +56,8 @@ public:
     }
 
     ScriptedServer();
+    // Listens on `address` instead ("::1" for IPv6 loopback).
+    explicit ScriptedServer(const std::string& address);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -70,7 +72,7 @@ public:
 
     bool Listening() const { return port != 0; }
     uint16_t Port() const { return port; }
-    std::string HostPort() const;                // "127.0.0.1:<port>"
+    std::string HostPort() const;                    // "127.0.0.1:<port>", "[::1]:<port>"
     std::string Url(const std::string& path) const;  // "http://127.0.0.1:<port><path>"
 
     // The requests recorded so far, one per connection, in order.
@@ -96,16 +98,17 @@ private:
     std::string ReadRequest(Socket& connection, size_t bodyBytes);
     bool PauseFor(uint32_t ms);
 
+    std::string address;
     Socket listener;
     uint16_t port = 0;
     std::atomic<bool> stopping{false};
     mutable std::mutex lock;
     mutable std::condition_variable changed;
-    std::deque<Expected> scripts;  // guarded by lock
-    Expected fallback;             // guarded by lock
-    std::vector<std::string> requests;  // guarded by lock
+    std::deque<Expected> scripts;                                     // guarded by lock
+    Expected fallback;                                                // guarded by lock
+    std::vector<std::string> requests;                                // guarded by lock
     std::vector<std::chrono::steady_clock::time_point> requestTimes;  // guarded by lock
-    size_t connections = 0;             // guarded by lock
+    size_t connections = 0;                                           // guarded by lock
     std::vector<Socket> held;  // only touched by the server thread, then by Stop after the join
     std::thread thread;
 };

@@ -14,6 +14,7 @@ trusts), and serves on 127.0.0.1, one port per kind of server:
   alert      answers the ClientHello with a fatal handshake_failure alert
   bytewise   like good, but every byte (handshake included) in a write of its own
   plain      plain http, for redirects between the schemes
+  keep       like good, but answers request after request on one connection
 
 The good, wrongname, expired, untrusted, bytewise and plain servers answer
 one request per connection by its path:
@@ -24,6 +25,7 @@ one request per connection by its path:
   /cut/NAME             no length: DIR/NAME, then close without close_notify
   /to-https/NAME        302 to https://127.0.0.1:<good>/file/NAME
   /to-http/NAME         302 to http://127.0.0.1:<plain>/file/NAME
+  /handshakes/keep      200, the number of handshakes the keep server made
 
 When every port listens, DIR/ports.txt holds "name port" lines. The "control"
 port is for the test that started the server: the server ends when the
@@ -46,6 +48,8 @@ from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
 
 stopping = threading.Event()
 ports = {}
+handshakes = {}
+handshakes_lock = threading.Lock()
 
 
 def make_key():
@@ -215,6 +219,12 @@ def answer(link, request, folder):
         location = "http://127.0.0.1:%d/file/%s" % (ports["plain"], item)
         link.write(("HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n\r\n" % location).encode())
         return
+    if kind == "handshakes":
+        with handshakes_lock:
+            body = str(handshakes.get(item, 0)).encode()
+        head = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body)
+        link.write(head + (b"" if head_only else body))
+        return
     file = os.path.join(folder, os.path.basename(item))
     if kind not in ("file", "records", "close-notify", "cut") or not item or not os.path.isfile(file):
         link.write(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
@@ -245,7 +255,11 @@ def serve(connection, label, context, folder):
             return
         link = PlainLink(connection) if context is None else Link(connection, context, label == "bytewise")
         link.handshake()
+        with handshakes_lock:
+            handshakes[label] = handshakes.get(label, 0) + 1
         answer(link, link.read_request(), folder)
+        while label == "keep":
+            answer(link, link.read_request(), folder)
     except (EOFError, OSError, ssl.SSLError):
         pass
     finally:
@@ -289,7 +303,7 @@ def main():
     folder = arguments.folder
     os.makedirs(folder, exist_ok=True)
     contexts = make_contexts(folder)
-    labels = ["good", "wrongname", "expired", "untrusted", "stall", "alert", "bytewise", "plain", "control"]
+    labels = ["good", "wrongname", "expired", "untrusted", "stall", "alert", "bytewise", "plain", "keep", "control"]
     listeners = {}
     for label in labels:
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -298,8 +312,8 @@ def main():
         listeners[label] = listener
         ports[label] = listener.getsockname()[1]
     for label in labels[:-1]:
-        threading.Thread(target=listen_loop, args=(listeners[label], label, contexts.get(label), folder),
-                         daemon=True).start()
+        context = contexts.get("good" if label == "keep" else label)
+        threading.Thread(target=listen_loop, args=(listeners[label], label, context, folder), daemon=True).start()
     threading.Thread(target=control_loop, args=(listeners["control"],), daemon=True).start()
     temporary = os.path.join(folder, "ports.tmp")
     with open(temporary, "w") as out:

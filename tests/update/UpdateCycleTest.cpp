@@ -2,6 +2,7 @@
 #include "base/Names.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
+#include "tests/support/KeepAliveServer.h"
 #include "tests/support/RateDocuments.h"
 #include "tests/support/ScriptedServer.h"
 #include "update/UpdateRates.h"
@@ -448,5 +449,62 @@ TEST_F(UpdateCycle, WantedPairsTheDocumentDoesNotQuoteAreMadeFromItsQuotes)
         for (const FXRate& rate : *rates.Lock())
             rows.push_back(rate.code + " " + rate.priceText + " " + rate.changeText);
         EXPECT_EQ(rows, c.rows);
+    }
+}
+
+TEST_F(UpdateCycle, ADrippingServerEndsTheCycleAtItsDeadlineAsTooSlow)
+{
+    ScriptedServer server;
+    ASSERT_TRUE(server.Listening());
+    // The first probe's answer, one byte every 200 ms: about 8 s in all,
+    // with no wait anywhere near the 3 s allowed per header byte.
+    server.Expect(
+        ScriptedServer::Dribble("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Pad: 0123456789\r\n\r\n", 1, 200));
+    server.SetFallback({ScriptedServer::Send(Response(200, RateList({{"EURUSD", "0.10"}})))});
+    RateUpdater updater;
+    const auto limit = 1500ms;
+    updater.SetCycleLimit(limit);
+    const auto start = std::chrono::steady_clock::now();
+    const UpdateOutcome outcome = updater.Update(rates, server.Url(kPath));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_EQ(outcome.reason, "server too slow");
+    EXPECT_EQ(updater.LastResult(), HttpFailure::kTooSlow);
+    EXPECT_GE(took, limit);
+    EXPECT_LT(took, limit + 1000ms);
+    EXPECT_TRUE(rates.Lock()->empty());
+
+    // The next cycle has a whole limit of its own again (on a server of its
+    // own: this one serves its connections one after the other).
+    server.Stop();
+    ScriptedServer prompt;
+    ASSERT_TRUE(prompt.Listening());
+    prompt.SetFallback({ScriptedServer::Send(Response(200, RateList({{"EURUSD", "0.10"}})))});
+    const UpdateOutcome next = updater.Update(rates, prompt.Url(kPath));
+    EXPECT_TRUE(next.Succeeded()) << next.reason;
+    EXPECT_EQ(Codes(rates), std::vector<std::string>{"EURUSD"});
+}
+
+TEST_F(UpdateCycle, TenCyclesOfOneUpdaterTakeOneConnectionWhileTheServerKeepsIt)
+{
+    const std::string list = RateList({{"EURUSD", "0.10"}, {"USDJPY", "-0.20"}});
+    for (const bool serverCloses : {false, true}) {
+        SCOPED_TRACE(serverCloses ? "the server closes after each GET" : "the server keeps its connection");
+        // Closing after the GET, without a word: the next cycle finds the
+        // connection gone and must not fail for it.
+        KeepAliveServer server([&](const std::string& request, size_t) {
+            return KeepAliveServer::Reply{KeepAliveServer::Ok(request, list),
+                                          serverCloses && request.compare(0, 4, "GET ") == 0};
+        });
+        ASSERT_TRUE(server.Listening());
+        SharedRates shared;
+        RateUpdater updater;
+        for (int cycle = 0; cycle < 10; ++cycle) {
+            const UpdateOutcome outcome = updater.Update(shared, server.Url(kPath));
+            EXPECT_TRUE(outcome.Succeeded()) << cycle << ": " << outcome.reason;
+        }
+        EXPECT_EQ(Samples(shared), 20u);
+        EXPECT_EQ(server.Requests(), 30u);
+        EXPECT_EQ(server.Connections(), serverCloses ? 10u : 1u);
     }
 }

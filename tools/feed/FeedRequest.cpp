@@ -1,46 +1,11 @@
 #include "tools/feed/FeedRequest.h"
 
-#include "base/Text.h"
+#include "http/HeaderLines.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-bool IsTokenChar(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return true;
-    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')
-        return true;
-    return std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != '\0';
-}
-
-bool IsToken(const char* begin, const char* end)
-{
-    if (begin == end)
-        return false;
-    return std::all_of(begin, end, [](char c) { return IsTokenChar(static_cast<unsigned char>(c)); });
-}
-
-// Header names and the Connection options compare without regard to case.
-bool EqualsNoCase(const char* begin, const char* end, const char* word)
-{
-    return ::EqualsNoCase(std::string_view(begin, static_cast<std::size_t>(end - begin)), word);
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// A field value may hold visible characters, blanks and bytes from 0x80 up;
-// no other control character (a stray CR or a NUL would be read differently
-// by different parsers).
-bool IsCleanValue(const char* begin, const char* end)
-{
-    return std::none_of(begin, end, [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u < 0x20 && c != '\t') || u == 0x7F;
-    });
-}
-
 struct Line {
     const char* begin;
     const char* end;  // before the CR LF or LF
@@ -73,7 +38,7 @@ RequestParse ParseRequestLine(const Line& line, FeedRequest& request)
     const char* secondSpace = std::find(firstSpace + 1, line.end, ' ');
     if (secondSpace == line.end)
         return Fail(400);
-    if (!IsToken(line.begin, firstSpace))
+    if (!IsToken(std::string_view(line.begin, static_cast<std::size_t>(firstSpace - line.begin))))
         return Fail(400);
     const char* targetBegin = firstSpace + 1;
     if (targetBegin == secondSpace)
@@ -95,15 +60,15 @@ RequestParse ParseRequestLine(const Line& line, FeedRequest& request)
 }
 
 // Digits only, at most 18 of them, so the value always fits.
-bool ParseLength(const char* begin, const char* end, unsigned long long& length)
+bool ParseLength(std::string_view text, unsigned long long& length)
 {
-    if (begin == end || end - begin > 18)
+    if (text.empty() || text.size() > 18)
         return false;
     length = 0;
-    for (const char* p = begin; p != end; ++p) {
-        if (*p < '0' || *p > '9')
+    for (char c : text) {
+        if (c < '0' || c > '9')
             return false;
-        length = length * 10 + static_cast<unsigned>(*p - '0');
+        length = length * 10 + static_cast<unsigned>(c - '0');
     }
     return true;
 }
@@ -138,17 +103,20 @@ RequestParse ParseRequest(const char* data, std::size_t size, FeedRequest& reque
         if (!nextLine(requestLine))
             return incomplete();
     } while (requestLine.begin == requestLine.end);
-    const char* headersBegin = cursor;
-    std::size_t headerLines = 0;
-    for (Line line{};;) {
-        if (!nextLine(line))
+    const std::string_view lines(cursor, static_cast<std::size_t>(stop - cursor));
+    std::size_t consumed = 0;
+    for (HeaderLineReader reader(lines, kMaxRequestHeaderLines);;) {
+        HeaderField field;
+        const HeaderLineReader::Step step = reader.Next(field);
+        if (step == HeaderLineReader::Step::Incomplete)
             return incomplete();
-        if (line.begin == line.end)
-            break;
-        if (++headerLines > kMaxRequestHeaderLines)
+        if (step == HeaderLineReader::Step::TooMany)
             return Fail(431);
+        if (step == HeaderLineReader::Step::End) {
+            consumed = static_cast<std::size_t>(cursor - data) + reader.Offset();
+            break;
+        }
     }
-    const std::size_t consumed = static_cast<std::size_t>(cursor - data);
 
     FeedRequest parsed;
     RequestParse lineResult = ParseRequestLine(requestLine, parsed);
@@ -159,43 +127,22 @@ RequestParse ParseRequest(const char* data, std::size_t size, FeedRequest& reque
     unsigned long long length = 0;
     bool haveTransferEncoding = false;
     int hosts = 0;
-    cursor = headersBegin;
-    for (Line line{}; nextLine(line) && line.begin != line.end;) {
-        if (IsBlank(*line.begin))
-            return Fail(400);  // folded lines are obsolete and ambiguous
-        const char* colon = std::find(line.begin, line.end, ':');
-        if (colon == line.end || !IsToken(line.begin, colon))
+    HeaderLineReader reader(lines, kMaxRequestHeaderLines);
+    for (HeaderField field; reader.Next(field) == HeaderLineReader::Step::Field;) {
+        if (!field.WellFormed())
             return Fail(400);
-        const char* valueBegin = colon + 1;
-        const char* valueEnd = line.end;
-        while (valueBegin != valueEnd && IsBlank(*valueBegin))
-            ++valueBegin;
-        while (valueEnd != valueBegin && IsBlank(valueEnd[-1]))
-            --valueEnd;
-        if (!IsCleanValue(valueBegin, valueEnd))
-            return Fail(400);
-
-        if (EqualsNoCase(line.begin, colon, "connection")) {
-            for (const char* option = valueBegin; option < valueEnd;) {
-                const char* comma = std::find(option, valueEnd, ',');
-                const char* optionEnd = comma;
-                while (option != optionEnd && IsBlank(*option))
-                    ++option;
-                while (optionEnd != option && IsBlank(optionEnd[-1]))
-                    --optionEnd;
-                closeAsked = closeAsked || EqualsNoCase(option, optionEnd, "close");
-                keepAliveAsked = keepAliveAsked || EqualsNoCase(option, optionEnd, "keep-alive");
-                option = comma == valueEnd ? valueEnd : comma + 1;
-            }
-        } else if (EqualsNoCase(line.begin, colon, "content-length")) {
+        if (field.Is("connection")) {
+            closeAsked = closeAsked || ListHas(field.value, "close");
+            keepAliveAsked = keepAliveAsked || ListHas(field.value, "keep-alive");
+        } else if (field.Is("content-length")) {
             unsigned long long value = 0;
-            if (!ParseLength(valueBegin, valueEnd, value) || (haveLength && value != length))
+            if (!ParseLength(field.value, value) || (haveLength && value != length))
                 return Fail(400);  // a length we cannot trust frames nothing
             haveLength = true;
             length = value;
-        } else if (EqualsNoCase(line.begin, colon, "transfer-encoding")) {
+        } else if (field.Is("transfer-encoding")) {
             haveTransferEncoding = true;
-        } else if (EqualsNoCase(line.begin, colon, "host")) {
+        } else if (field.Is("host")) {
             ++hosts;
         }
     }
@@ -225,15 +172,24 @@ std::string RequestPath(const std::string& target)
 const char* ReasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 431: return "Request Header Fields Too Large";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Error";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Error";
     }
 }
 
