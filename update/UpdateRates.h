@@ -56,6 +56,10 @@ public:
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
                          RateFormat format = RateFormat::Auto);
+    // The same with the page's validators kept by the caller: each of
+    // several sources keeps its own (RateSource).
+    UpdateOutcome Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
+                         const std::atomic<bool>* stop = nullptr, RateFormat format = RateFormat::Auto);
 
     // How the last Update's download ended: HttpFailure::kOk, a negative
     // HttpFailure code, or the status code of an answer that was neither

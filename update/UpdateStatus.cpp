@@ -1,5 +1,6 @@
 #include "update/UpdateStatus.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string LocalClockText(std::time_t when)
@@ -25,6 +26,7 @@ void UpdateStatus::Record(const UpdateOutcome& outcome, uint32_t clockMs)
     if (outcome.Succeeded()) {
         lastSuccessWhen = outcome.when;
         lastSuccessClock = clockMs;
+        lastSuccessHeldMs = outcome.heldMs;
     }
 }
 
@@ -32,17 +34,22 @@ std::string UpdateStatus::Text() const
 {
     if (!recorded)
         return std::string();
+    const std::string from = last.source.empty() ? std::string() : " from " + last.source;
+    const std::string next =
+        last.nextCheck == 0 ? std::string() : ", next check " + LocalClockText(last.nextCheck).substr(0, 5);
     switch (last.kind) {
     case UpdateOutcome::Kind::Updated:
-        return "updated " + LocalClockText(last.when);
+        return "updated " + LocalClockText(last.when) + from + next;
     case UpdateOutcome::Kind::NotModified:
-        return "not modified " + LocalClockText(last.when);
+        return "not modified " + LocalClockText(last.when) + from + next;
     case UpdateOutcome::Kind::Failed:
         break;
     }
+    // With one source there is no doubt which failed; with several, say.
+    const std::string reason = last.reason + (last.oneOfSeveral ? from : std::string());
     if (!lastSuccessWhen)
-        return "no rates yet: " + last.reason;
-    return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + last.reason;
+        return "no rates yet: " + reason;
+    return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + reason;
 }
 
 bool UpdateStatus::Stale(uint32_t clockMs, uint32_t intervalMs) const
@@ -54,7 +61,9 @@ std::optional<uint32_t> UpdateStatus::UntilStale(uint32_t clockMs, uint32_t inte
 {
     if (!lastSuccessWhen)
         return std::nullopt;
-    uint64_t limit = static_cast<uint64_t>(static_cast<double>(intervalMs) * kStaleIntervals);
+    // A source that asked to be left alone longer is not stale for keeping quiet.
+    const uint32_t expected = std::max(intervalMs, lastSuccessHeldMs);
+    uint64_t limit = static_cast<uint64_t>(static_cast<double>(expected) * kStaleIntervals);
     uint32_t age = clockMs - lastSuccessClock;
     if (age >= limit)
         return std::nullopt;
