@@ -7,7 +7,7 @@
 #include "display/RateSpeech.h"
 #include "http/HttpFailure.h"
 #include "http/TrustedCertificate.h"
-#include "update/Backoff.h"
+#include "update/RateSources.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
@@ -66,7 +66,6 @@ Quillbrae::Quillbrae()
     chartPane.fontSize = 12;
     chartPane.rateList = &ratePane.rates;
     ratePane.announcer = &announcer;
-    rateUrl = names::kDefaultRateUrl;
 }
 
 Quillbrae::~Quillbrae()
@@ -112,10 +111,20 @@ void Quillbrae::ReadRateUrl()
                                             static_cast<DWORD>(text.size()), SettingsFilePath().c_str());
     std::string value(text.data(), length);
     // An empty value or one cut at the buffer's end is no usable address.
-    if (value.empty() || length > LongestRateUrl)
-        rateUrl = names::kDefaultRateUrl;
-    else
-        rateUrl = value;
+    rateUrlSet = !value.empty() && length <= LongestRateUrl;
+    rateUrl = rateUrlSet ? value : defaultRateUrl;
+    RateSourceList list = ParseRateSources(rateUrl);
+    sourceProblem.clear();
+    if (list.urls.empty()) {
+        // Nothing usable: asked as written, so that every cycle says why not.
+        rateSources.assign(1, rateUrl);
+        return;
+    }
+    rateSources = std::move(list.urls);
+    if (!list.rejected.empty())
+        sourceProblem = "ignored " + list.rejected.front() +
+                        (list.rejected.size() > 1 ? " and " + std::to_string(list.rejected.size() - 1) + " more"
+                                                  : std::string());
 }
 
 void Quillbrae::ReadRateFormat()
@@ -222,7 +231,9 @@ void Quillbrae::LoadPlacement()
     char text[32] = {};
     DWORD length = GetPrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, "", text, sizeof(text),
                                             SettingsFilePath().c_str());
-    uint32_t interval = DefaultUpdateInterval;
+    // The public sources change once a working day: asking them every few
+    // seconds would only cost them.
+    uint32_t interval = rateUrlSet ? DefaultUpdateInterval : PublicUpdateInterval;
     if (length > 0) {
         // Reads like the profile's own integer reader: leading digits, with
         // a sign; text without digits reads as 0 and so as the shortest.
@@ -255,7 +266,10 @@ void Quillbrae::SavePlacement()
     char text[16];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(updateInterval.load()));
     WritePrivateProfileStringA(SettingsSection, names::kUpdateTimerKey, text, SettingsFilePath().c_str());
-    WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(), SettingsFilePath().c_str());
+    // Unset, the defaults stay the program's: a later version may move them.
+    if (rateUrlSet)
+        WritePrivateProfileStringA(SettingsSection, names::kRateUrlKey, rateUrl.c_str(),
+                                   SettingsFilePath().c_str());
     WritePrivateProfileStringA(SettingsSection, names::kRateFormatKey, RateFormatName(rateFormat),
                                SettingsFilePath().c_str());
     if (!pairList.empty())
@@ -482,25 +496,30 @@ bool Quillbrae::AddTrayIcon(int iconId)
 
 uint32_t Quillbrae::Run()
 {
-    Backoff backoff(ClockMilliseconds, JitterShare);
+    RateSources sources(rateSources, ClockMilliseconds, JitterShare);
+    const RateSources::Ask ask = [this](RateSource& source) {
+        return updater.Update(ratePane.rates, source.url, source.validators, StopFlag(), rateFormat);
+    };
     while (!stopRequested) {
-        UpdateOutcome outcome = updater.Update(ratePane.rates, rateUrl, StopFlag(), rateFormat);
+        std::optional<UpdateOutcome> outcome = sources.Cycle(ask, updateInterval, StopFlag());
         if (stopRequested)
             break;
-        backoff.Schedule(outcome, updateInterval);
-        RecordOutcome(outcome);
-        if (outcome.kind == UpdateOutcome::Kind::Updated)
-            CheckAlerts();
-        ratePane.Refresh();
-        chartPane.ShowSelectedRate(ratePane);
-        chartPane.Refresh();
-        // The next cycle comes when it is due or when "&Update now" asks.
-        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
+        if (outcome) {
+            RecordOutcome(*outcome);
+            if (outcome->kind == UpdateOutcome::Kind::Updated)
+                CheckAlerts();
+            ratePane.Refresh();
+            chartPane.ShowSelectedRate(ratePane);
+            chartPane.Refresh();
+        }
+        // The next cycle comes when a source is due or when "&Update now"
+        // asks, which asks every source anyway.
+        for (uint32_t remaining; (remaining = sources.RemainingMs()) > 0;) {
             Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
             if (woken == Wake::Stop)
                 return 0;
             if (woken == Wake::Other) {
-                backoff.Clear();
+                sources.Clear();
                 break;
             }
         }
@@ -527,15 +546,17 @@ void Quillbrae::ShowStatus()
     const uint32_t now = ClockMilliseconds();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
-    if (!speechProblem.empty())
-        text += (text.empty() ? "" : "; ") + speechProblem;
+    for (const std::string* problem : {&sourceProblem, &speechProblem}) {
+        if (!problem->empty())
+            text += (text.empty() ? "" : "; ") + *problem;
+    }
     bool stale = current.Stale(now, interval);
     if (text != shownStatus) {
         shownStatus = text;
         SetText(WindowText(text).c_str());
         SetTrayTip(WindowText(text));
     }
-    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty(), stale);
+    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty() || !sourceProblem.empty(), stale);
     chartPane.SetStale(stale);
     // Staleness comes with time alone: look again when it is due.
     if (std::optional<uint32_t> until = current.UntilStale(now, interval))

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // The widget: the main window (rate list on the left, chart on the right,
 // no caption, no taskbar button, always on top), the tray icon and its menu,
@@ -41,6 +42,9 @@ public:
     static constexpr UINT SpeechProblemMessage = WM_APP + 2;
 
     static constexpr uint32_t DefaultUpdateInterval = 12000;
+    // Without "UpdateTimer" and without "RateUrl": the public sources change
+    // once a working day, and are asked no more often than this.
+    static constexpr uint32_t PublicUpdateInterval = 10u * 60u * 1000u;
     // Anything below the default means "as fast as allowed".
     static constexpr uint32_t ShortestUpdateInterval = 10000;
     // Beyond a day the widget would look dead; a larger value is a typo.
@@ -86,7 +90,12 @@ public:
     Announcer announcer;
     int32_t rateListWidth = 200;  // at 96 DPI
     std::atomic<uint32_t> updateInterval{DefaultUpdateInterval};
-    // Set before the worker starts and not changed while it runs.
+    // The sources read when the settings name none (names::kDefaultRateUrl);
+    // set before Create. Tests point it at loopback.
+    std::string defaultRateUrl = names::kDefaultRateUrl;
+    // "RateUrl" as read, or defaultRateUrl when the settings name none: one
+    // address or several separated by blanks, in order of preference. Set
+    // before the worker starts and not changed while it runs.
     std::string rateUrl;
     RateFormat rateFormat = RateFormat::Auto;
     // The "Pairs" value as it is written back at close; empty when unset.
@@ -103,6 +112,11 @@ public:
 
 private:
     void ReadRateUrl();
+    // The addresses of rateUrl, in order (at least one), and what was left
+    // out of it, in words for the status line ("" when nothing was).
+    std::vector<std::string> rateSources;
+    std::string sourceProblem;
+    bool rateUrlSet = false;  // the settings name the sources: written back at close
     void ReadRateFormat();
     void ReadPairFilter();
     void ReadAlerts();
