@@ -5,6 +5,7 @@
 #include "base/DpiScale.h"
 #include "http/HttpFailure.h"
 #include "http/TrustedCertificate.h"
+#include "update/RateSources.h"
 #include "update/UpdateRates.h"
 #include "window/PopupMenu.h"
 #include "window/WindowDpi.h"
@@ -66,9 +67,10 @@ void Quillbrae::TakeSettings()
 {
     {
         std::lock_guard<std::mutex> guard(sourceMutex);
-        rateUrl = settings.RateAddress();
+        rateUrl = settings.RateAddress(defaultRateUrl);
         wantedPairs = settings.Pairs().Codes();
     }
+    sourceProblem = IgnoredSourcesText(ParseRateSources(rateUrl));
     rateFormat = settings.Current().rateFormat;
     ratePane.SetPairFilter(settings.Pairs());
     {

@@ -43,6 +43,7 @@ public:
     static constexpr uint32_t OneWakeMs = 30000;
 
     static constexpr uint32_t DefaultUpdateInterval = Settings::DefaultUpdateInterval;
+    static constexpr uint32_t PublicUpdateInterval = Settings::PublicUpdateInterval;
     static constexpr uint32_t ShortestUpdateInterval = Settings::ShortestUpdateInterval;
     static constexpr uint32_t LongestUpdateInterval = Settings::LongestUpdateInterval;
     static constexpr size_t LongestRateUrl = Settings::LongestRateUrl;
@@ -97,6 +98,9 @@ public:
     // Written on the window thread only, under sourceMutex; the worker reads
     // it under the mutex at the start of each cycle.
     std::string rateUrl;
+    // The sources read when the settings name none (names::kDefaultRateUrl);
+    // set before Create. Tests point it at loopback.
+    std::string defaultRateUrl = names::kDefaultRateUrl;
     RateFormat rateFormat = RateFormat::Auto;
     // The settings file: read by Create, written back at close. Window
     // thread only.
@@ -157,5 +161,6 @@ private:
     UpdateStatus status;               // window thread only: the worker's, as last handed over
     std::string shownStatus;           // window thread only: the text last shown
     std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
+    std::string sourceProblem;         // window thread only: addresses of "RateUrl" left out; "" for none
     std::string settingsProblem;       // window thread only: why the settings were not saved; "" when saved
 };

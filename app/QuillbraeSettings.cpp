@@ -2,6 +2,7 @@
 
 #include "app/SettingsChecks.h"
 #include "app/StartWithWindows.h"
+#include "update/RateSources.h"
 
 #include <algorithm>
 
@@ -46,6 +47,7 @@ void Quillbrae::ApplySettings(const SettingsValues& values)
         rateUrl = sources;
         wantedPairs = values.pairs.Codes();
     }
+    sourceProblem = IgnoredSourcesText(ParseRateSources(sources));
     updateInterval = values.intervalMs;
 
     ratePane.SetPairFilter(values.pairs);

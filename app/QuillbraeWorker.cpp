@@ -3,7 +3,9 @@
 #include "app/AlertBalloon.h"
 #include "base/Clock.h"
 #include "update/Backoff.h"
+#include "update/RateSources.h"
 
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -27,37 +29,53 @@ double JitterShare()
 
 uint32_t Quillbrae::Run()
 {
-    Backoff backoff(ClockMilliseconds, JitterShare);
+    std::string sourcesText;  // the "RateUrl" that `sources` was made from
+    std::optional<RateSources> sources;
+    SteadyTime deadline{};
+    const RateSources::Ask ask = [this, &deadline](RateSource& source) {
+        return updater.Update(ratePane.rates, source.url, source.validators, *source.connection, deadline,
+                              StopFlag(), rateFormat);
+    };
     while (!stopRequested) {
-        std::string source;
         {
             std::lock_guard<std::mutex> guard(sourceMutex);
-            source = rateUrl.substr(0, rateUrl.find(' '));  // one source at a time: the first written
+            // New sources from the settings dialog start afresh.
+            if (!sources || rateUrl != sourcesText) {
+                sourcesText = rateUrl;
+                RateSourceList list = ParseRateSources(sourcesText);
+                // Nothing usable: asked as written, so that every cycle says why not.
+                if (list.urls.empty())
+                    list.urls.assign(1, sourcesText);
+                sources.emplace(list.urls, ClockMilliseconds, JitterShare);
+            }
             updater.SetWantedPairs(wantedPairs);
         }
-        UpdateOutcome outcome = updater.Update(ratePane.rates, source, StopFlag(), rateFormat);
+        // One deadline for the whole cycle, however many sources it asks.
+        deadline = updater.CycleDeadline();
+        std::optional<UpdateOutcome> outcome = sources->Cycle(ask, updateInterval, StopFlag());
         if (stopRequested)
             break;
-        backoff.Schedule(outcome, updateInterval);
-        RecordOutcome(outcome);
-        if (outcome.kind == UpdateOutcome::Kind::Updated)
-            CheckAlerts();
-        ui.Post([this] {
-            ratePane.Invalidate(nullptr, false);
-            chartPane.ShowSelectedRate(ratePane);
-            chartPane.Invalidate(nullptr, false);
-        });
-        ratePane.SpeakSelected();
-        // The next cycle comes when it is due or when "&Update now" or a
-        // wake from sleep asks.
+        if (outcome) {
+            RecordOutcome(*outcome);
+            if (outcome->kind == UpdateOutcome::Kind::Updated)
+                CheckAlerts();
+            ui.Post([this] {
+                ratePane.Invalidate(nullptr, false);
+                chartPane.ShowSelectedRate(ratePane);
+                chartPane.Invalidate(nullptr, false);
+            });
+            ratePane.SpeakSelected();
+        }
+        // The next cycle comes when a source is due or when "&Update now"
+        // (which asks every source anyway) or a wake from sleep asks.
         const uint32_t waitFrom = ClockMilliseconds();
-        const uint32_t due = backoff.RemainingMs();
-        for (uint32_t remaining; (remaining = backoff.RemainingMs()) > 0;) {
+        const uint32_t due = sources->RemainingMs();
+        for (uint32_t remaining; (remaining = sources->RemainingMs()) > 0;) {
             Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
             if (woken == Wake::Stop)
                 return 0;
             if (woken == Wake::Other) {
-                backoff.Clear();
+                sources->Clear();
                 break;
             }
         }
@@ -66,8 +84,10 @@ uint32_t Quillbrae::Run()
         const bool overslept = ClockMilliseconds() - waitFrom > due + updateInterval.load();
         if (resumed.exchange(false) || overslept) {
             // The failures before the sleep say nothing about the network
-            // now; give it a moment to come back, then ask.
-            backoff.Clear();
+            // now, and no connection survives a sleep; give the network a
+            // moment to come back, then ask.
+            sources->Clear();
+            sources->CloseConnections();
             if (WaitForStop(WakeSettleMs))
                 return 0;
         }

@@ -59,7 +59,7 @@ bool Settings::Values::operator==(const Values& other) const
 
 Settings::Settings()
 {
-    values.rateUrl = names::kDefaultRateUrl;
+    values.updateInterval = PublicUpdateInterval;
     loaded = values;
 }
 
@@ -103,12 +103,14 @@ void Settings::Read(const IniText& settings)
     };
     values = Values();
 
+    std::optional<std::string> rateUrl = text(Section, names::kRateUrlKey);
+    values.rateUrl = rateUrl ? *rateUrl : std::string();
+
     std::optional<std::string> interval = text(Section, names::kUpdateTimerKey);
     if (interval && !interval->empty())
         values.updateInterval = BoundedInterval(IniInteger(*interval).value_or(0));
-
-    std::optional<std::string> rateUrl = text(Section, names::kRateUrlKey);
-    values.rateUrl = rateUrl && !rateUrl->empty() ? *rateUrl : std::string(names::kDefaultRateUrl);
+    else if (values.rateUrl.empty())
+        values.updateInterval = PublicUpdateInterval;
 
     std::optional<std::string> format = text(Section, names::kRateFormatKey);
     if (format)
@@ -161,8 +163,6 @@ void Settings::Change(const Values& changed)
             values.alerts.push_back(std::move(line));
     }
     values.updateInterval = std::clamp(values.updateInterval, ShortestUpdateInterval, LongestUpdateInterval);
-    if (values.rateUrl.empty())
-        values.rateUrl = names::kDefaultRateUrl;
     values.pairs = PairFilter::Parse(OneLine(values.pairs)).Text();
     values.opacity = BoundedOpacity(values.opacity);
 }
@@ -181,9 +181,11 @@ std::string Settings::Merge(std::string_view fileNow) const
             settings.Set(Section, key, value);
     };
     const Values defaults;
-    write(names::kUpdateTimerKey, values.updateInterval != loaded.updateInterval, true, false,
-          std::to_string(values.updateInterval));
-    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, true, false, values.rateUrl);
+    // With the default sources, their interval is the program's too.
+    const bool publicSources = values.rateUrl.empty();
+    write(names::kUpdateTimerKey, values.updateInterval != loaded.updateInterval, !publicSources,
+          values.updateInterval == PublicUpdateInterval, std::to_string(values.updateInterval));
+    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, !publicSources, publicSources, values.rateUrl);
     write(names::kRateFormatKey, values.rateFormat != loaded.rateFormat, true, false,
           RateFormatName(values.rateFormat));
     write(names::kPairsKey, values.pairs != loaded.pairs, false, values.pairs.empty(), values.pairs);
@@ -222,10 +224,10 @@ WholeFileReplace Settings::Save()
     return result;
 }
 
-std::string Settings::RateAddress() const
+std::string Settings::RateAddress(const std::string& fallback) const
 {
     if (values.rateUrl.empty() || values.rateUrl.size() > LongestRateUrl)
-        return names::kDefaultRateUrl;
+        return fallback;
     return values.rateUrl;
 }
 

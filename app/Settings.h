@@ -1,5 +1,6 @@
 #pragma once
 #include "base/IniText.h"
+#include "base/Names.h"
 #include "base/StoredPlacement.h"
 #include "base/WholeFile.h"
 #include "rates/PairFilter.h"
@@ -26,6 +27,9 @@
 class Settings {
 public:
     static constexpr uint32_t DefaultUpdateInterval = 12000;
+    // Without "UpdateTimer" and without "RateUrl": the public sources change
+    // once a working day, and are asked no more often than this.
+    static constexpr uint32_t PublicUpdateInterval = 10u * 60u * 1000u;
     // Anything below the default means "as fast as allowed".
     static constexpr uint32_t ShortestUpdateInterval = 10000;
     // Beyond a day the widget would look dead; a larger value is a typo.
@@ -41,8 +45,9 @@ public:
     struct Values {
         // Milliseconds between updates, within the bounds above.
         uint32_t updateInterval = DefaultUpdateInterval;
-        // "RateUrl" as the file has it; the default address when missing or
-        // empty. RateAddress() says what is fetched.
+        // "RateUrl" as the file has it; empty when missing, and then not
+        // written back, so that the default sources stay the program's (a
+        // later version may move them). RateAddress() says what is fetched.
         std::string rateUrl;
         RateFormat rateFormat = RateFormat::Auto;
         // "Pairs": the codes kept, joined by "," (empty: all pairs).
@@ -83,7 +88,8 @@ public:
     WholeFileReplace Save();
 
     // Derived from Current(): what the widget fetches, shows and watches.
-    std::string RateAddress() const;
+    // `fallback` when "RateUrl" names none or is too long to be addresses.
+    std::string RateAddress(const std::string& fallback = names::kDefaultRateUrl) const;
     PairFilter Pairs() const { return PairFilter::Parse(values.pairs); }
     PriceAlerts Alerts() const;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "base/Names.h"
 #include "rates/PairFilter.h"
 #include "rates/PriceAlerts.h"
 
@@ -65,10 +66,7 @@ inline constexpr size_t LongestAlertsText = 16000;
 }  // namespace settings_limits
 
 // The public sources the widget reads when none is chosen, in order.
-inline constexpr const char* kPublicRateUrls[] = {
-    "https://www.ecb.europa.eu/stats/eurofxref/eurofxref-daily.xml",
-    "https://api.frankfurter.dev/v1/latest",
-};
+inline constexpr const char* kPublicRateUrls[] = {names::kEcbRateUrl, names::kFrankfurterRateUrl};
 
 SettingsCheck CheckSettings(const SettingsForm& form);
 

@@ -24,7 +24,7 @@ void Quillbrae::ShowStatus()
     const uint64_t now = ClockMilliseconds64();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
-    for (const std::string* problem : {&speechProblem, &settingsProblem}) {
+    for (const std::string* problem : {&sourceProblem, &speechProblem, &settingsProblem}) {
         if (!problem->empty())
             text += (text.empty() ? "" : "; ") + *problem;
     }
@@ -34,7 +34,7 @@ void Quillbrae::ShowStatus()
         SetText(WindowText(text).c_str());
         tray.SetTip(WindowText(text));
     }
-    ratePane.SetStatus(text, current.Warning() || !speechProblem.empty() || !settingsProblem.empty(), stale);
+    ratePane.SetStatus(text, current.Warning() || !sourceProblem.empty() || !speechProblem.empty() || !settingsProblem.empty(), stale);
     chartPane.SetStale(stale);
     // Staleness comes with time alone: look again when it is due.
     if (std::optional<uint32_t> until = current.UntilStale(now, interval))

@@ -35,10 +35,17 @@ inline constexpr const char* kUninstallKeyPath = "Software\\Microsoft\\Windows\\
 inline constexpr unsigned kUpdateNowCommand = 12;
 inline constexpr unsigned kSettingsCommand = 14;
 
-// The local feed's default port and page, and so the widget's default source.
+// The local feed's default port and page.
 inline constexpr uint16_t kDefaultFeedPort = 8080;
 inline constexpr const char* kDefaultRatePath = "/rate/neo/rate.asp";
-inline constexpr const char* kDefaultRateUrl = "http://127.0.0.1:8080/rate/neo/rate.asp";
+
+// The public sources the widget reads when the settings name none, in order
+// of preference: the ECB's daily reference rates, then Frankfurter's.
+#define QB_ECB_RATE_URL "https://www.ecb.europa.eu/stats/eurofxref/eurofxref-daily.xml"
+#define QB_FRANKFURTER_RATE_URL "https://api.frankfurter.dev/v1/latest"
+inline constexpr const char* kEcbRateUrl = QB_ECB_RATE_URL;
+inline constexpr const char* kFrankfurterRateUrl = QB_FRANKFURTER_RATE_URL;
+inline constexpr const char* kDefaultRateUrl = QB_ECB_RATE_URL " " QB_FRANKFURTER_RATE_URL;
 
 // The settings file's sections and keys.
 inline constexpr const char* kWidgetSection = "Quillbrae";

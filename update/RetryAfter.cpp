@@ -175,6 +175,17 @@ std::optional<uint32_t> ParseRetryAfter(std::string_view value, std::time_t now)
         return Bounded(static_cast<int64_t>(std::min<uint64_t>(seconds, kLongestRetryAfterSeconds + 1ull)));
     }
 
+    std::optional<int64_t> at = ParseHttpDate(value, now);
+    if (!at)
+        return std::nullopt;
+    return Bounded(*at - static_cast<int64_t>(now));
+}
+
+std::optional<int64_t> ParseHttpDate(std::string_view value, std::time_t now)
+{
+    value = TrimBlanks(value);
+    if (value.empty() || value.size() > kLongestValue)
+        return std::nullopt;
     // The year a two-digit year is judged against.
     int64_t days = static_cast<int64_t>(now) / 86400;
     int thisYear = 1970 + static_cast<int>(days / 365); // close enough for a century window
@@ -184,6 +195,5 @@ std::optional<uint32_t> ParseRetryAfter(std::string_view value, std::time_t now)
           ReadAsctimeDate(reader, date)) ||
         !Plausible(date))
         return std::nullopt;
-    int64_t at = UtcSeconds(date.year, date.month, date.day, date.hour, date.minute, date.second);
-    return Bounded(at - static_cast<int64_t>(now));
+    return UtcSeconds(date.year, date.month, date.day, date.hour, date.minute, date.second);
 }

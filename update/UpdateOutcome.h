@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -15,6 +16,16 @@ struct UpdateOutcome {
     std::string retryAfter;   // the answer's "Retry-After" value, as sent
     std::string lastModified; // the answer's "Last-Modified" value, as sent
     std::string etag;         // the answer's "ETag" value, as sent
+    std::string cacheControl; // the answer's "Cache-Control" values, joined by commas
+    std::string expires;      // the answer's "Expires" value, as sent
+    std::string date;         // the answer's "Date" value, as sent
+
+    // Where it came from and when that source is asked next, for the status
+    // (RateSources fills them in).
+    std::string source;        // the host asked; "" when not known
+    bool oneOfSeveral = false; // more sources are listed: a failure names its source
+    std::time_t nextCheck = 0; // success: the next check its own answer asked for; 0 when the interval sets it
+    uint32_t heldMs = 0;       // success: milliseconds until that source is asked again; 0 when not known
 
     bool Succeeded() const { return kind != Kind::Failed; }
 };

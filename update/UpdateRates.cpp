@@ -6,6 +6,7 @@
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 #include "rates/RecordIndex.h"
+#include "update/Freshness.h"
 
 void MergeQuotes(std::vector<FXRate>& rates, const std::vector<RateQuote>& quotes)
 {
@@ -43,6 +44,23 @@ std::string Validator(const std::string& headers, const char* name)
             return std::string();
     }
     return values.front();
+}
+
+// What the answer says about how long it stays fresh (Freshness), kept as
+// sent; a value too long to be meant is left out.
+void FreshnessHeaders(const std::string& headers, UpdateOutcome& outcome)
+{
+    std::string joined;
+    for (const std::string& value : HeaderValues(headers, "Cache-Control"))
+        joined += (joined.empty() ? "" : ", ") + value;
+    if (joined.size() <= kLongestFreshnessValue)
+        outcome.cacheControl = std::move(joined);
+    std::vector<std::string> expires = HeaderValues(headers, "Expires");
+    if (!expires.empty() && expires.front().size() <= kLongestFreshnessValue)
+        outcome.expires = expires.front();
+    std::vector<std::string> date = HeaderValues(headers, "Date");
+    if (!date.empty() && date.front().size() <= kLongestFreshnessValue)
+        outcome.date = date.front();
 }
 
 // How one cycle fetches: the trust it extends beyond the system's roots.
@@ -99,6 +117,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
         return std::string();
     }
     outcome.retryAfter = client.GetHeaderValue("Retry-After");
+    // Also on a 304: it renews the freshness of the rates shown.
+    FreshnessHeaders(client.ResponseHeaders(), outcome);
     // Unasked, a 304 says nothing about the rates shown.
     if (status == 304 && asked) {
         outcome.kind = UpdateOutcome::Kind::NotModified;
@@ -167,14 +187,27 @@ UpdateOutcome UpdateRates(SharedRates& rates, const std::string& url, const std:
 UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop,
                                   RateFormat format)
 {
+    return Update(rates, url, validators, stop, format);
+}
+
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
+                                  const std::atomic<bool>* stop, RateFormat format)
+{
+    return Update(rates, url, pageValidators, connection, CycleDeadline(), stop, format);
+}
+
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
+                                  KeptConnection& pageConnection, SteadyTime deadline,
+                                  const std::atomic<bool>* stop, RateFormat format)
+{
     int result = HttpFailure::kOk;
     Fetch fetch;
     fetch.trustedCertificate = &trustedCertificate;
     fetch.trustFailure = trustFailure;
     fetch.wantedPairs = &wantedPairs;
-    fetch.deadline = std::chrono::steady_clock::now() + cycleLimit;
-    fetch.connection = &connection;
-    UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &validators, result);
+    fetch.deadline = deadline;
+    fetch.connection = &pageConnection;
+    UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;
 }

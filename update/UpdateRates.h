@@ -71,6 +71,17 @@ public:
     // One cycle as UpdateRates above, asking conditionally.
     UpdateOutcome Update(SharedRates& rates, const std::string& url, const std::atomic<bool>* stop = nullptr,
                          RateFormat format = RateFormat::Auto);
+    // The same with the page's validators kept by the caller: each of
+    // several sources keeps its own (RateSource).
+    UpdateOutcome Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
+                         const std::atomic<bool>* stop = nullptr, RateFormat format = RateFormat::Auto);
+    // The same over the page's own kept connection, within a deadline that
+    // the caller sets once for a whole cycle of several pages.
+    UpdateOutcome Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
+                         KeptConnection& pageConnection, SteadyTime deadline, const std::atomic<bool>* stop,
+                         RateFormat format);
+    // When a cycle that starts now must end (kCycleLimit, or SetCycleLimit's).
+    SteadyTime CycleDeadline() const { return std::chrono::steady_clock::now() + cycleLimit; }
 
     // How the last Update's download ended: HttpFailure::kOk, a negative
     // HttpFailure code, or the status code of an answer that was neither

@@ -27,6 +27,7 @@ void UpdateStatus::Record(const UpdateOutcome& outcome, uint64_t clockMs)
     if (outcome.Succeeded()) {
         lastSuccessWhen = outcome.when;
         lastSuccessClock = clockMs;
+        lastSuccessHeldMs = outcome.heldMs;
     }
 }
 
@@ -34,17 +35,22 @@ std::string UpdateStatus::Text() const
 {
     if (!recorded)
         return std::string();
+    const std::string from = last.source.empty() ? std::string() : " from " + last.source;
+    const std::string next =
+        last.nextCheck == 0 ? std::string() : ", next check " + LocalClockText(last.nextCheck).substr(0, 5);
     switch (last.kind) {
     case UpdateOutcome::Kind::Updated:
-        return "updated " + LocalClockText(last.when);
+        return "updated " + LocalClockText(last.when) + from + next;
     case UpdateOutcome::Kind::NotModified:
-        return "not modified " + LocalClockText(last.when);
+        return "not modified " + LocalClockText(last.when) + from + next;
     case UpdateOutcome::Kind::Failed:
         break;
     }
+    // With one source there is no doubt which failed; with several, say.
+    const std::string reason = last.reason + (last.oneOfSeveral ? from : std::string());
     if (!lastSuccessWhen)
-        return "no rates yet: " + last.reason;
-    return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + last.reason;
+        return "no rates yet: " + reason;
+    return "no update since " + LocalClockText(*lastSuccessWhen) + ": " + reason;
 }
 
 bool UpdateStatus::Stale(uint64_t clockMs, uint32_t intervalMs) const
@@ -56,7 +62,9 @@ std::optional<uint32_t> UpdateStatus::UntilStale(uint64_t clockMs, uint32_t inte
 {
     if (!lastSuccessWhen)
         return std::nullopt;
-    const uint64_t limit = static_cast<uint64_t>(static_cast<double>(intervalMs) * kStaleIntervals);
+    // A source that asked to be left alone longer is not stale for keeping quiet.
+    const uint32_t expected = std::max(intervalMs, lastSuccessHeldMs);
+    const uint64_t limit = static_cast<uint64_t>(static_cast<double>(expected) * kStaleIntervals);
     // The clock never runs back; a reading before the success counts as no age.
     const uint64_t age = clockMs > lastSuccessClock ? clockMs - lastSuccessClock : 0;
     if (age >= limit)

@@ -306,7 +306,7 @@ TEST_F(EndToEnd, StatusBackOffStaleColoursAndEveryPairOnAScriptedServer)
     };
 
     ASSERT_TRUE(WaitUntil([&] { return text().rfind("Quillbrae - updated ", 0) == 0; }, 30s)) << text();
-    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    const std::string since = "Quillbrae - no update since " + text().substr(20, 8) + ": ";
     ASSERT_TRUE(WaitUntil([&] { return rowsHue(IsRedOrBlue) > 50; }, 10s));
 
     // "&Update now" asks at once; a 503 is named.

@@ -78,6 +78,8 @@ protected:
     void Open()
     {
         widget = std::make_unique<Quillbrae>();
+        // Never the public sources: a test must not reach the internet.
+        widget->defaultRateUrl = kNowhereDefault;
         ASSERT_TRUE(widget->Create());
         ASSERT_NE(widget->window, nullptr);
     }
@@ -93,6 +95,9 @@ protected:
         widget.reset();
         return ms;
     }
+
+    // Stands in for the public sources when the settings name none.
+    static constexpr const char* kNowhereDefault = "http://127.0.0.1:9/default.asp http://127.0.0.1:9/fallback.asp";
 
     SocketLibrary sockets;
     std::unique_ptr<Quillbrae> widget;
@@ -126,15 +131,22 @@ TEST_F(WidgetInProcess, RateUrlComesFromTheSettingsAndGoesBack)
     Close();
     EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "RateUrl"), "http://127.0.0.1:9/elsewhere.asp");
 
-    // An empty value, or one too long to be an address, gives the built-in feed.
+    // An empty value, or one too long to be an address, gives the default
+    // sources, which are the program's and not written into the settings.
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", "");
     Open();
-    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
+    EXPECT_EQ(widget->rateUrl, kNowhereDefault);
     Close();
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "RateUrl"), "");
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", nullptr);
+    Open();
+    EXPECT_EQ(widget->rateUrl, kNowhereDefault);
+    Close();
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "RateUrl"), "<missing>");
     std::string huge = "http://127.0.0.1:9/" + std::string(Quillbrae::LongestRateUrl, 'x');
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", huge.c_str());
     Open();
-    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
+    EXPECT_EQ(widget->rateUrl, kNowhereDefault);
     // Closing before the first download could end must not hang either.
 }
 
@@ -150,8 +162,9 @@ TEST_F(WidgetInProcess, GarbageSettingsGiveTheDefaults)
     std::fclose(file);
 
     Open();
-    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::DefaultUpdateInterval);
-    EXPECT_EQ(widget->rateUrl, names::kDefaultRateUrl);
+    // No usable "RateUrl": the default sources, asked at their own pace.
+    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval);
+    EXPECT_EQ(widget->rateUrl, kNowhereDefault);
     RECT rect{};
     GetWindowRect(widget->window, &rect);
     EXPECT_EQ(rect.right - rect.left, 640);
@@ -165,7 +178,7 @@ TEST_F(WidgetInProcess, SettingsThatCannotBeWrittenLoseNothingElse)
     Clear();
     ASSERT_TRUE(CreateDirectoryA(SettingsFilePath().c_str(), nullptr));  // a folder where the file would be
     Open();
-    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::DefaultUpdateInterval);
+    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval) << "no settings: the default sources";
     HWND hwnd = widget->window;
     Close();
     EXPECT_FALSE(IsWindow(hwnd));
@@ -251,13 +264,14 @@ TEST_F(WidgetInProcess, StatusGoesToTheWindowTextAndTheTrayTipInStep)
     Open();
     auto text = [&] { return WindowText(widget->window); };
     ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
-    EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56").size()) << text();
+    EXPECT_EQ(text().size(), std::string("Quillbrae - updated 12:34:56 from 127.0.0.1").size()) << text();
+    EXPECT_TRUE(EndsWith(text(), " from 127.0.0.1")) << text();
     EXPECT_EQ(widget->StatusText(), text().substr(12));
     EXPECT_STREQ(widget->tray.Record().szTip, text().c_str());
 
     // A failure names the last success and the reason; the tip, cut to fit
     // its 63 characters, says the same.
-    const std::string since = "Quillbrae - no update since " + text().substr(20) + ": ";
+    const std::string since = "Quillbrae - no update since " + text().substr(20, 8) + ": ";
     widget->updateInterval = 300;
     server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
@@ -329,6 +343,62 @@ TEST_F(WidgetInProcess, RetryAfterHoldsTheNextAttemptBack)
     double gap = std::chrono::duration<double, std::milli>(times[from + 3] - times[from + 2]).count();
     EXPECT_GE(gap, 1990.0);
     EXPECT_EQ(WindowText(widget->window), "Quillbrae - no rates yet: HTTP 429");
+}
+
+// The last GET a server received; empty when none.
+std::string LastGet(const ScriptedServer& server)
+{
+    std::string last;
+    for (const std::string& request : server.Requests()) {
+        if (request.rfind("GET ", 0) == 0)
+            last = request;
+    }
+    return last;
+}
+
+size_t Gets(const ScriptedServer& server)
+{
+    const std::vector<std::string> requests = server.Requests();
+    return static_cast<size_t>(
+        std::count_if(requests.begin(), requests.end(), [](const std::string& r) { return r.rfind("GET ", 0) == 0; }));
+}
+
+TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneReturns)
+{
+    ScriptedServer preferred, fallback;
+    preferred.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
+    fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(3)))});
+    // Told apart in the status by the names they are reached by.
+    const std::string urls = "http://localhost:" + std::to_string(preferred.Port()) + names::kDefaultRatePath +
+                             " ftp://127.0.0.1/nothing.asp " + fallback.Url(names::kDefaultRatePath);
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", urls.c_str());
+    Open();
+    auto text = [&] { return WindowText(widget->window); };
+    ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
+    EXPECT_TRUE(EndsWith(text(), " from 127.0.0.1; ignored ftp://127.0.0.1/nothing.asp: not an http or https address"))
+        << text();
+    EXPECT_EQ(widget->ratePane.rates.Lock()->size(), 3u);
+    EXPECT_EQ(Gets(preferred), 1u);
+    EXPECT_EQ(Gets(fallback), 1u);
+
+    // Both fail: the status names the last one asked.
+    fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("500 Internal Server Error", ""))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text().find(": HTTP 500 from 127.0.0.1;") != std::string::npos; }, 10s))
+        << text();
+
+    // The preferred source answers again, saying how long its answer stays
+    // fresh: it is used at once, and the status says when it is asked next.
+    preferred.SetFallback({ScriptedServer::Send(
+        ScriptedServer::Answer("200 OK", RateList(4), "Cache-Control: public, max-age=1800\r\n"))});
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
+    ASSERT_TRUE(PumpUntil([&] { return text().find(" from localhost, next check ") != std::string::npos; }, 10s))
+        << text();
+    const size_t fallbackGets = Gets(fallback);
+    EXPECT_EQ(LastGet(preferred).find("If-None-Match"), std::string::npos);
+    widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // asks anyway, and only the preferred source
+    ASSERT_TRUE(PumpUntil([&] { return Gets(preferred) >= 4; }, 10s));
+    EXPECT_EQ(Gets(fallback), fallbackGets);
 }
 
 TEST_F(WidgetInProcess, UpdateNowFetchesWithinTwoSeconds)

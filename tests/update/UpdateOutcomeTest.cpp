@@ -91,6 +91,63 @@ TEST(StatusLine, SaysWhatHappenedAndSinceWhen)
     EXPECT_NE(LocalClockText(first), LocalClockText(later));
 }
 
+UpdateOutcome From(UpdateOutcome outcome, const char* source, bool oneOfSeveral, std::time_t nextCheck = 0)
+{
+    outcome.source = source;
+    outcome.oneOfSeveral = oneOfSeveral;
+    outcome.nextCheck = nextCheck;
+    return outcome;
+}
+
+TEST(StatusLine, NamesTheSourceAndTheNextCheckItAskedFor)
+{
+    const std::time_t first = 1765188000;
+    const std::time_t next = first + 15 * 60;
+    const std::string hhmm = LocalClockText(next).substr(0, 5);
+    const char* const ecb = "www.ecb.europa.eu";
+    const char* const frankfurter = "api.frankfurter.dev";
+    using K = UpdateOutcome::Kind;
+    struct Step {
+        UpdateOutcome outcome;
+        std::string text;
+    } const steps[] = {
+        // With one source, a failure needs no name; with several it does.
+        {From(Outcome(K::Failed, first, "connection refused"), "127.0.0.1", false),
+         "no rates yet: connection refused"},
+        {From(Outcome(K::Failed, first, "HTTP 503"), frankfurter, true),
+         "no rates yet: HTTP 503 from " + std::string(frankfurter)},
+        {From(Outcome(K::Updated, first), frankfurter, true),
+         "updated " + LocalClockText(first) + " from " + frankfurter},
+        {From(Outcome(K::Updated, first), ecb, true, next),
+         "updated " + LocalClockText(first) + " from " + ecb + ", next check " + hhmm},
+        {From(Outcome(K::NotModified, first), ecb, false, next),
+         "not modified " + LocalClockText(first) + " from " + ecb + ", next check " + hhmm},
+        {From(Outcome(K::Failed, next, "certificate for another name"), ecb, true),
+         "no update since " + LocalClockText(first) + ": certificate for another name from " + ecb},
+    };
+    UpdateStatus status;
+    for (const Step& step : steps) {
+        status.Record(step.outcome, 0);
+        EXPECT_EQ(status.Text(), step.text);
+    }
+    ASSERT_EQ(hhmm.size(), 5u);
+    EXPECT_EQ(hhmm[2], ':');
+}
+
+TEST(StatusLine, ASourceThatAskedToBeLeftAloneLongerGoesStaleLater)
+{
+    const uint32_t interval = 10000;
+    UpdateStatus status;
+    UpdateOutcome held = Outcome(UpdateOutcome::Kind::Updated, 2);
+    held.heldMs = 30000;
+    status.Record(held, 1000);
+    EXPECT_EQ(status.UntilStale(1000, interval), 75000u);
+    EXPECT_FALSE(status.Stale(1000 + 74999, interval));
+    EXPECT_TRUE(status.Stale(1000 + 75000, interval));
+    // A longer interval than the hold still counts.
+    EXPECT_EQ(status.UntilStale(1000, 40000), 100000u);
+}
+
 TEST(StatusLine, StaleAfterTwoAndAHalfIntervalsWithoutSuccess)
 {
     const uint32_t interval = 10000;

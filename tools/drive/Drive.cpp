@@ -4,6 +4,7 @@
 //   quillbrae-drive exit [TIMEOUT_MS]      "&Exit", then wait for the process to end
 //   quillbrae-drive command ID             the menu command ID (10: speech on/off)
 //   quillbrae-drive close CLASS            close the top-level window of CLASS
+//   quillbrae-drive text                   print the widget's window text (its status line)
 //
 // Exit codes: 0 done (for exit: the widget's own exit code), 2 bad usage,
 // 3 no such window, 4 the process did not end in time.
@@ -19,7 +20,7 @@ namespace {
 
 int Usage()
 {
-    std::fputs("usage: quillbrae-drive exit [TIMEOUT_MS] | command ID | close CLASS\n", stderr);
+    std::fputs("usage: quillbrae-drive exit [TIMEOUT_MS] | command ID | close CLASS | text\n", stderr);
     return 2;
 }
 
@@ -73,6 +74,15 @@ int main(int argc, char** argv)
         if (window == nullptr)
             return 3;
         PostMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "text") == 0 && argc == 2) {
+        HWND window = Find(names::kMainWindowClass);
+        if (window == nullptr)
+            return 3;
+        char text[512] = {};
+        GetWindowTextA(window, text, sizeof text);
+        std::printf("%s\n", text);
         return 0;
     }
     return Usage();
