@@ -1,5 +1,7 @@
 #include "rates/RateHistory.h"
 
+#include "rates/DocumentQuotes.h"
+
 #include "base/UtcTime.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +204,85 @@ TEST(RateHistory, TakesTheMostItAllows)
     std::string failure;
     ASSERT_TRUE(DecodeRangeHistory(RangeBody(ManyDays(1, kMaxHistoryPairs)), history, failure)) << failure;
     EXPECT_EQ(history.pairs.size(), kMaxHistoryPairs);
+}
+
+RateDocument Dated(const std::string& date, const std::vector<std::pair<std::string, std::string>>& rates)
+{
+    RateDocument document;
+    document.date = date;
+    for (const auto& [code, text] : rates)
+        document.rates.push_back({code, text, std::stod(text)});
+    return document;
+}
+
+TEST(PreviousFixing, TheChangeIsTheMoveFromThePreviousFixing)
+{
+    RateHistory history;
+    std::string failure;
+    ASSERT_TRUE(DecodeEcbHistory(EcbBody(kShuffled), history, failure)) << failure;
+    struct Case {
+        const char* name;
+        std::string date;
+        const char* usdOpen;
+        const char* usdChange;
+    };
+    const Case cases[] = {
+        {"the held day's own fixing", "2026-09-02", "1.0975", "+0.25"},
+        {"the day after the history", "2026-09-03", "1.1002", "+0.00"},
+        {"a day after a gap", "2026-09-07", "1.1002", "+0.00"},
+        {"the first held day: nothing before", "2026-08-31", "1.1002", "+0.00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RateDocument document = Dated(c.date, {{"EURUSD", "1.1002"}, {"EURCHF", "0.9400"}});
+        const std::vector<RateQuote> quotes = QuotesFromDocument(document, {}, history);
+        ASSERT_EQ(quotes.size(), 2u);
+        EXPECT_EQ(quotes[0].openText, c.usdOpen);
+        EXPECT_EQ(quotes[0].changeText, c.usdChange);
+        EXPECT_EQ(quotes[0].priceText, "1.1002");
+        EXPECT_EQ(quotes[1].openText, "0.9400") << "a pair not held opens at its own price";
+        EXPECT_EQ(quotes[1].changeText, "+0.00");
+    }
+    // Against a held yen fixing: 160.5 from 160 is +0.31 %.
+    const std::vector<RateQuote> yen =
+        QuotesFromDocument(Dated("2026-09-02", {{"EURJPY", "160.5"}}), {}, history);
+    EXPECT_EQ(yen[0].openText, "160");
+    EXPECT_EQ(yen[0].changeText, "+0.31");
+}
+
+TEST(PreviousFixing, WithoutADateTheDayIsTodays)
+{
+    struct UtcReset {
+        ~UtcReset() { SetUtcTimeForTesting(kRealUtcClock); }
+    } reset;
+    RateHistory history;
+    std::string failure;
+    ASSERT_TRUE(DecodeRangeHistory(RangeBody(kShuffled), history, failure)) << failure;
+    SetUtcTimeForTesting(DaysFromCivil(2026, 9, 2) * kMillisecondsPerDay + 3600000);
+    const std::vector<RateQuote> quotes = QuotesFromDocument(Dated("", {{"EURUSD", "1.0975"}}), {}, history);
+    EXPECT_EQ(quotes[0].openText, "1.0975") << "the fixing of the day before";
+    EXPECT_EQ(quotes[0].changeText, "+0.00");
+}
+
+TEST(PreviousFixing, TheOpeningMovesWithEachDay)
+{
+    RateHistory history;
+    std::string failure;
+    ASSERT_TRUE(DecodeEcbHistory(EcbBody(kShuffled), history, failure)) << failure;
+    std::vector<FXRate> records;
+    for (const RateQuote& quote :
+         QuotesFromDocument(Dated("2026-09-01", {{"EURUSD", "1.0975"}}), records, history))
+        records.emplace_back(quote);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].openText, "1.095");
+    EXPECT_EQ(records[0].changeText, "+0.23");
+    const std::vector<RateQuote> next =
+        QuotesFromDocument(Dated("2026-09-02", {{"EURUSD", "1.1002"}}), records, history);
+    records[0].ApplyQuote(next[0]);
+    EXPECT_EQ(records[0].openText, "1.095") << "a record keeps its first opening by itself";
+    TakeOpeningTexts(records, next);
+    EXPECT_EQ(records[0].openText, "1.0975");
+    EXPECT_EQ(records[0].changeText, "+0.25");
 }
 
 }  // namespace
