@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
+#include <string>
 
 class FXRatePane;
 
@@ -40,6 +42,11 @@ public:
     // WM_PRINTCLIENT both come here.
     void PaintContent(HDC dc, const RECT& area);
 
+    // The tooltip that shows the sample nearest the pointer (a tracking
+    // tool, shown while the pointer is over the chart's samples); null
+    // until the pane is created. Destroyed with the pane, its owner.
+    HWND SampleTip() const { return sampleTip; }
+
     const FXRate* shownRate = nullptr;  // not owned; guarded by rateList's lock
     // Not owned: the list shownRate points into. Set by the owner (or by
     // ShowSelectedRate); atomic, as the first setting may come from the
@@ -48,6 +55,15 @@ public:
 
 private:
     bool stale = false;  // window thread only
+
+    // The sample nearest the pointer at client position (x, y), in the
+    // tooltip beside it; the tooltip hidden when there is none.
+    void PointAt(int x, int y);
+    void HideSampleTip();
+    HWND sampleTip = nullptr;
+    bool trackingLeave = false;  // asked for WM_MOUSELEAVE
+    bool tipShown = false;
+    std::string tipText;  // what the tooltip says
 
     // Copies the shown record into shownCopy under the lock; false when
     // nothing is shown or the pointer no longer lies inside the list.
