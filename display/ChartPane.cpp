@@ -21,6 +21,8 @@ ChartPane::ChartPane()
 
 ChartPane::~ChartPane()
 {
+    if (sampleTip != nullptr)
+        DestroyWindow(sampleTip);
     Destroy();
 }
 

@@ -174,6 +174,7 @@ TEST(ChartTime, PointingAtTheChartShowsTheNearestSample)
     EXPECT_TRUE(active());
     SendMessageA(chart.window, WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(active()) << "gone with the pointer";
+    ShowWindow(parent.window, SW_HIDE);
 }
 
 }  // namespace
