@@ -21,6 +21,11 @@ ChartPane::ChartPane()
 
 ChartPane::~ChartPane()
 {
+    if (window != nullptr) {
+        // Whether or not the pointer's leaving is still awaited.
+        TRACKMOUSEEVENT leave{sizeof leave, TME_CANCEL | TME_LEAVE, window, 0};
+        TrackMouseEvent(&leave);
+    }
     if (sampleTip != nullptr)
         DestroyWindow(sampleTip);
     Destroy();
