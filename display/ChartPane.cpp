@@ -1,5 +1,6 @@
 #include "display/ChartPane.h"
 
+#include "base/DpiScale.h"
 #include "display/FXRatePane.h"
 #include "display/FitHistory.h"
 #include "display/OffscreenBuffer.h"
@@ -7,7 +8,12 @@
 #include "display/RateChart.h"
 #include "window/WindowDpi.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
 #include <algorithm>
+#include <functional>
+#include <string>
 
 ChartPane::ChartPane()
 {
@@ -16,13 +22,82 @@ ChartPane::ChartPane()
 
 ChartPane::~ChartPane()
 {
+    if (window != nullptr) {
+        // Whether or not the pointer's leaving is still awaited.
+        TRACKMOUSEEVENT leave{sizeof leave, TME_CANCEL | TME_LEAVE, window, 0};
+        TrackMouseEvent(&leave);
+    }
+    if (sampleTip != nullptr)
+        DestroyWindow(sampleTip);
     Destroy();
 }
 
 bool ChartPane::CreateChild(HWND parent)
 {
     RegisterWindowClass("RatePane", nullptr, 0);
-    return CreateChild(parent, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+    if (!CreateChild(parent, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT))
+        return false;
+    sampleTip = CreateWindowExA(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP | TTS_NOPREFIX | TTS_NOANIMATE, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (sampleTip != nullptr) {
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+        tool.hwnd = window;
+        tool.uId = 1;
+        tool.lpszText = const_cast<char*>("");
+        SendMessageA(sampleTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    return true;
+}
+
+void ChartPane::PointAt(int x, int y)
+{
+    if (sampleTip == nullptr)
+        return;
+    const int dpi = WindowDpi(window);
+    const int width = GetWidth();
+    const int margin = ChartPlotWidth(0, width, dpi) > 0 ? (width - ChartPlotWidth(0, width, dpi)) / 2 : 0;
+    // Only over the plot, and only once a paint has copied a record.
+    if (!shownCopy || shownCopy->history.empty() || x < margin || x > width - margin) {
+        HideSampleTip();
+        return;
+    }
+    const std::size_t index = NearestChartSample(shownCopy->history.size(), 0, width, dpi, x);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = 1;
+    // Asked again only when the text changes: the pointer moves over many
+    // pixels per sample.
+    std::string text = ChartSampleText(*shownCopy, index);
+    if (text != tipText) {
+        tipText = std::move(text);
+        tool.lpszText = &tipText[0];
+        SendMessageA(sampleTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    tipShown = true;
+    POINT at{x + dpi::Scale(16, dpi), y + dpi::Scale(16, dpi)};
+    ClientToScreen(window, &at);
+    SendMessageA(sampleTip, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    SendMessageA(sampleTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    if (!trackingLeave) {
+        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window, 0};
+        trackingLeave = TrackMouseEvent(&leave) != 0;
+    }
+}
+
+void ChartPane::HideSampleTip()
+{
+    if (sampleTip == nullptr || !tipShown)
+        return;
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = 1;
+    SendMessageA(sampleTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    tipShown = false;
 }
 
 void ChartPane::SetBounds(int x, int y, int width, int height)
@@ -96,6 +171,13 @@ bool ChartPane::CopyShownRate()
 
 LRESULT ChartPane::DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_MOUSEMOVE)
+        PointAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    if (message == WM_MOUSELEAVE) {
+        trackingLeave = false;
+        HideSampleTip();
+        return 0;
+    }
     if (message >= WM_MOUSEFIRST && message <= WM_XBUTTONUP) {
         SendMessageA(GetParent(hwnd), message, wParam, lParam);
         return 0;

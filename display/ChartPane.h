@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,11 @@ public:
     // WM_PRINTCLIENT both come here.
     void PaintContent(HDC dc, const RECT& area);
 
+    // The tooltip that shows the sample nearest the pointer (a tracking
+    // tool, shown while the pointer is over the chart's samples); null
+    // until the pane is created. Destroyed with the pane, its owner.
+    HWND SampleTip() const { return sampleTip; }
+
     // Not owned: the list the shown pair is found in. Set by the owner (or
     // by ShowSelectedRate); atomic, as a paint may read it meanwhile.
     std::atomic<SharedRates*> rateList{nullptr};
@@ -54,6 +60,15 @@ public:
 private:
     bool stale = false;              // window thread only
     PaneFont labelFont{Font::Bold};  // window thread only: kept from paint to paint
+
+    // The sample nearest the pointer at client position (x, y), in the
+    // tooltip beside it; the tooltip hidden when there is none.
+    void PointAt(int x, int y);
+    void HideSampleTip();
+    HWND sampleTip = nullptr;
+    bool trackingLeave = false;  // asked for WM_MOUSELEAVE
+    bool tipShown = false;
+    std::string tipText;  // what the tooltip says
 
     // Copies the shown record into shownCopy under the lock; false when
     // nothing is shown or the list does not hold the pair.

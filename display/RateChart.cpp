@@ -1,6 +1,7 @@
 #include "display/RateChart.h"
 
 #include "base/DpiScale.h"
+#include "base/UtcTime.h"
 #include "display/Font.h"
 #include "display/FormatText.h"
 #include "display/GdiObjects.h"
@@ -35,6 +36,57 @@ int ChartPlotWidth(int32_t a, int32_t b, int dpiValue)
     // In 64 bits, so that any two 32-bit positions work.
     int64_t width = int64_t{b} - a - 2 * int64_t{dpi::Scale(chartMargin, dpiValue)};
     return static_cast<int>(std::clamp<int64_t>(width, 0, INT32_MAX));
+}
+
+int64_t LocalMilliseconds(int64_t utc)
+{
+    // FILETIME counts 100 ns from 1601; beyond year 30827 SYSTEMTIME ends.
+    constexpr int64_t kFrom1601 = 11644473600000;
+    constexpr int64_t kLatest = int64_t{800000} * 365 * kMillisecondsPerDay / 1000;
+    if (utc < -kFrom1601 || utc > kLatest)
+        return utc;
+    const uint64_t ticks = static_cast<uint64_t>(utc + kFrom1601) * 10000u;
+    FILETIME file{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME universal{};
+    SYSTEMTIME local{};
+    FILETIME localFile{};
+    if (!FileTimeToSystemTime(&file, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local) ||
+        !SystemTimeToFileTime(&local, &localFile))
+        return utc;
+    const uint64_t localTicks = (uint64_t{localFile.dwHighDateTime} << 32) | localFile.dwLowDateTime;
+    return static_cast<int64_t>(localTicks / 10000u) - kFrom1601;
+}
+
+std::string ChartTimeLabel(int64_t time, int64_t span)
+{
+    const int64_t local = LocalMilliseconds(time);
+    return span > kMillisecondsPerDay ? FormatDayMonth(local) : FormatHourMinute(local);
+}
+
+std::string ChartSampleText(const FXRate& record, std::size_t index)
+{
+    if (index >= record.history.size())
+        return std::string();
+    const FXRate::TimeRate& sample = record.history[index];
+    const int64_t local = LocalMilliseconds(sample.time);
+    return FormatIsoDate(local) + " " + FormatHourMinute(local) + "   " +
+           FormatText("%+.2f", static_cast<double>(record.baseValue + sample.value));
+}
+
+std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiValue, int x)
+{
+    const int width = ChartPlotWidth(a, b, dpiValue);
+    if (count < 2 || width <= 0)
+        return 0;
+    // As DrawHistory places them: sample i at left + i * step.
+    const float step =
+        std::min(dpi::Scale(chartMaxStep, dpiValue), static_cast<float>(width) / static_cast<float>(count));
+    const float left = static_cast<float>(int64_t{a} + dpi::Scale(chartMargin, dpiValue));
+    const float position = std::round((static_cast<float>(x) - left) / step);
+    if (!(position > 0.0f))
+        return 0;
+    return position >= static_cast<float>(count - 1) ? count - 1 : static_cast<std::size_t>(position);
 }
 
 namespace {
@@ -113,6 +165,24 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
     }
 }
 
+// The first sample's time under the frame's left end, the newest one's
+// under its right end, right-aligned; one label for a single sample.
+void DrawTimeLabels(HDC dc, int left, int right, const FXRate& record, const Layout& scaled)
+{
+    const int64_t first = record.history.front().time;
+    const int64_t last = record.history.back().time;
+    // Loaded samples may carry any dates; their distance must not overflow.
+    const int64_t span = (first < 0 && last > INT64_MAX + first) ? INT64_MAX : last - first;
+    const int top = scaled(chartFrameBottom) + scaled(chartTimeLabelDrop);
+    DrawPlainText(dc, left, top, ChartTimeLabel(first, span));
+    if (record.history.size() < 2)
+        return;
+    const std::string newest = ChartTimeLabel(last, span);
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, newest.c_str(), static_cast<int>(newest.size()), &extent);
+    DrawPlainText(dc, std::max(left, right - static_cast<int>(extent.cx)), top, newest);
+}
+
 }  // namespace
 
 int ChartLabelHeight(const FXRate& record, int dpiValue)
@@ -152,4 +222,5 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiVa
     DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled);
     DrawPlainText(dc, a, scaled(chartZeroLine) + scaled(baseLabelRise),
                   FormatText("%.2f", static_cast<double>(record.baseValue)));
+    DrawTimeLabels(dc, static_cast<int>(left), static_cast<int>(right), record, scaled);
 }

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The chart's vertical layout at 96 DPI: the frame runs from y 1 to y 264,
 // the base value sits on y 128 and one pixel stands for 0.01. At another DPI
@@ -38,7 +40,9 @@ int ChartPixel(float position, int ifNotANumber);
 int ChartPlotWidth(int32_t a, int32_t b, int dpi);
 
 // Draws one pair between the horizontal positions a and b of `dc`: frame,
-// four summary lines, the history line and the low, high and base labels.
+// four summary lines, the history line, the low, high and base labels and,
+// under the frame's two ends, when the first and the newest sample were
+// taken (ChartTimeLabel).
 // Draws nothing when the plot area (b - a - 48 pixels, scaled) is empty.
 // Reads only `record`; hand it a copy taken under the list's lock. The
 // labels are drawn in `labelFont`, which a pane keeps from paint to paint
@@ -48,3 +52,23 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpi =
 
 // The labels' font height for `record` at `dpi`.
 int ChartLabelHeight(const FXRate& record, int dpi);
+
+// Where the time labels stand at 96 DPI: their top this far below the frame.
+constexpr int chartTimeLabelDrop = 4;
+
+// A sample's time as the chart writes it under its ends, in local time: the
+// day ("01 Sep") when the samples span more than a day, the time of day
+// ("15:00") otherwise.
+std::string ChartTimeLabel(int64_t time, int64_t span);
+
+// A sample's time and change figure as pointing at it shows them:
+// "2026-09-01 15:00   +0.25" (local time).
+std::string ChartSampleText(const FXRate& record, std::size_t index);
+
+// UTC milliseconds as the local clock reads them then (unchanged where the
+// conversion does not apply).
+int64_t LocalMilliseconds(int64_t utc);
+
+// Of `count` samples (at least one) drawn between a and b at `dpi`, the one
+// drawn nearest to the horizontal position x.
+std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpi, int x);

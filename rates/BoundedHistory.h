@@ -5,8 +5,8 @@
 
 // One sample of a record's series (FXRate::TimeRate).
 struct RateSample {
-    float value;    // change figure at that update minus the record's base value
-    uint32_t time;  // millisecond clock when the sample was taken
+    float value;   // change figure at that update minus the record's base value
+    int64_t time;  // when it was taken: UTC milliseconds since 1970 (base/UtcTime.h)
 };
 
 // How a series is kept within a fixed size whatever the uptime. The first
@@ -24,8 +24,8 @@ struct RateSample {
 // low, and every day's spike and dip, while the survivors stay samples as
 // they were taken, in the order they were taken.
 //
-// The parts are counted in samples, never measured by the clock: a clock
-// that wraps (every 49.7 days) or jumps cannot make the wrong samples old.
+// The parts are counted in samples, never measured by the clock: a wall
+// clock that is set back or forward cannot make the wrong samples old.
 struct HistoryLimits {
     std::size_t exact;         // newest samples kept as taken
     std::size_t batch;         // samples aged out at once (the work is amortised over it)

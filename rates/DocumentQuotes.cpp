@@ -1,9 +1,13 @@
 #include "rates/DocumentQuotes.h"
 
+#include "base/UtcTime.h"
 #include "rates/RecordIndex.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <system_error>
 
 namespace {
 
@@ -64,4 +68,53 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
         quotes.push_back(std::move(quote));
     }
     return quotes;
+}
+
+bool PreviousFixing(const PairHistory& pair, int64_t before, double& value)
+{
+    // The points are in time order: the last one before `before`.
+    const auto after =
+        std::lower_bound(pair.points.begin(), pair.points.end(), before,
+                         [](const HistoryPoint& point, int64_t time) { return point.time < time; });
+    if (after == pair.points.begin())
+        return false;
+    value = std::prev(after)->value;
+    return true;
+}
+
+std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records,
+                                          const RateHistory& history)
+{
+    std::vector<RateQuote> quotes = QuotesFromDocument(document, records);
+    int64_t day = 0;
+    if (!ReadIsoDate(document.date, day))
+        day = UtcMilliseconds() / kMillisecondsPerDay * kMillisecondsPerDay;
+    for (std::size_t i = 0; i < quotes.size(); ++i) {
+        const DocumentRate& rate = document.rates[i];
+        for (const PairHistory& pair : history.pairs) {
+            double previous = 0.0;
+            if (pair.code != rate.code || !PreviousFixing(pair, day, previous))
+                continue;
+            char text[32];
+            const auto [end, error] = std::to_chars(text, text + sizeof text, previous);
+            if (error != std::errc())
+                break;
+            quotes[i].openText.assign(text, end);
+            quotes[i].changeText = PercentChangeText(rate.value, previous);
+            break;
+        }
+    }
+    return quotes;
+}
+
+void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>& quotes)
+{
+    for (const RateQuote& quote : quotes) {
+        for (FXRate& record : records) {
+            if (record.code == quote.code) {
+                record.openText = quote.openText;
+                break;
+            }
+        }
+    }
 }

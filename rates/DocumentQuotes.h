@@ -1,6 +1,7 @@
 #pragma once
 #include "rates/FXRate.h"
 #include "rates/RateDocument.h"
+#include "rates/RateHistory.h"
 #include "rates/RateQuote.h"
 
 #include <string>
@@ -20,3 +21,21 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
 // its sign: "+0.12", "-0.05", "+0.00". Beyond +-10^13 percent it stays at
 // that bound rather than print an unbounded number.
 std::string PercentChangeText(double price, double open);
+
+// The same with the source's own history held: for a pair it holds, the
+// change figure is the move from the previous fixing, as every rate table
+// shows it, and the opening text is that fixing (its shortest text). The
+// previous fixing is the newest one dated before the document's day (before
+// the current UTC day when the document gives none). Pairs the history does
+// not hold are as above.
+std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records,
+                                          const RateHistory& history);
+
+// Finds the fixing before `before` (UTC milliseconds) in `pair`: false when
+// it holds none.
+bool PreviousFixing(const PairHistory& pair, int64_t before, double& value);
+
+// Gives the records the opening texts of `quotes` (the first record of each
+// code, as the merge finds it): a record keeps the opening text of its first
+// list, but against the previous fixing the opening moves with every day.
+void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>& quotes);

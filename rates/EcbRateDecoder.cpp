@@ -40,8 +40,12 @@ struct Attribute {
 
 class CubeScanner {
 public:
-    CubeScanner(const std::string& text, RateDocumentBuilder& target)
-        : body(text), builder(target), at(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0)
+    // With `everyDay`, each day's rates become a document of their own
+    // there, at most `dayLimit` of them; without, only the first day is read.
+    CubeScanner(const std::string& text, RateDocumentBuilder& target,
+                std::vector<RateDocument>* everyDay = nullptr, std::size_t dayLimit = 0)
+        : body(text), builder(target), at(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0), days(everyDay),
+          mostDays(dayLimit)
     {
     }
 
@@ -65,10 +69,12 @@ private:
     const std::string& body;
     RateDocumentBuilder& builder;
     std::size_t at;
-    std::vector<std::string> open; // names of the elements not yet closed
+    std::vector<std::string> open;  // names of the elements not yet closed
     bool rootClosed = false;
     bool seenRoot = false;
-    int days = 0; // Cube elements with a time seen so far
+    std::vector<RateDocument>* days;
+    std::size_t mostDays;
+    int dayCount = 0;  // Cube elements with a time seen so far
 };
 
 bool CubeScanner::Scan()
@@ -170,7 +176,7 @@ bool CubeScanner::ReadAttribute(Attribute& attribute)
 
 bool CubeScanner::StartTag()
 {
-    ++at; // '<'
+    ++at;  // '<'
     std::string name;
     if (!ReadName(name))
         return false;
@@ -212,7 +218,7 @@ bool CubeScanner::StartTag()
 
 bool CubeScanner::EndTag()
 {
-    at += 2; // "</"
+    at += 2;  // "</"
     std::string name;
     if (!ReadName(name))
         return false;
@@ -245,12 +251,21 @@ bool CubeScanner::Element(const std::string& name, const std::vector<Attribute>&
             time = &attribute;
     }
     if (time) {
-        ++days;
-        if (days == 1)
+        ++dayCount;
+        if (days && dayCount > 1) {
+            // The day before is complete: it goes as a document of its own.
+            if (static_cast<std::size_t>(dayCount) > mostDays)
+                return builder.Fail("more than " + std::to_string(mostDays) + " days");
+            days->emplace_back();
+            if (!builder.Finish(days->back()))
+                return false;
+            builder = RateDocumentBuilder();
+        }
+        if (days || dayCount == 1)
             builder.SetDate(Trimmed(time->value));
     }
-    if (days > 1)
-        return true; // an older day of a history file
+    if (!days && dayCount > 1)
+        return true;  // an older day of a history file
     if (currency && rate)
         return builder.Add("EUR", Trimmed(currency->value), Trimmed(rate->value));
     if (currency || rate)
@@ -258,7 +273,7 @@ bool CubeScanner::Element(const std::string& name, const std::vector<Attribute>&
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool DecodeEcbRates(const std::string& body, RateDocument& document, std::string& failure)
 {
@@ -273,5 +288,29 @@ bool DecodeEcbRates(const std::string& body, RateDocument& document, std::string
         failure = builder.Failure();
         return false;
     }
+    return true;
+}
+
+bool DecodeEcbDays(const std::string& body, std::vector<RateDocument>& days, std::size_t mostDays,
+                   std::string& failure)
+{
+    RateDocumentBuilder builder;
+    std::vector<RateDocument> read;
+    bool scanned = false;
+    if (body.size() > kMaxDocumentBytes) {
+        builder.Fail("larger than " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB");
+    } else {
+        CubeScanner scanner(body, builder, &read, mostDays);
+        scanned = scanner.Scan();
+    }
+    if (scanned) {
+        read.emplace_back();
+        scanned = builder.Finish(read.back());
+    }
+    if (!scanned) {
+        failure = builder.Failure();
+        return false;
+    }
+    days = std::move(read);
     return true;
 }

@@ -1,6 +1,6 @@
 #include "rates/FXRate.h"
 
-#include "base/Clock.h"
+#include "base/UtcTime.h"
 
 #include <charconv>
 #include <cmath>
@@ -32,7 +32,7 @@ bool IsDigit(char c, bool hex)
 bool ExceedsDouble(const char* first, const char* last, bool hex)
 {
     constexpr int64_t kLimit = int64_t{1} << 40;  // far beyond any exponent that matters
-    int64_t order = 0;                             // in mantissa digits
+    int64_t order = 0;                            // in mantissa digits
     bool seenNonZero = false;
     bool afterPoint = false;
     const char* p = first;
@@ -181,5 +181,5 @@ void FXRate::TakeSample(float value)
     float distance = value - baseValue;
     if (!std::isfinite(distance))
         distance = distance > 0 ? kMax : -kMax;
-    AppendToHistory(history, historyShape, TimeRate{distance, ClockMilliseconds()});
+    AppendToHistory(history, historyShape, TimeRate{distance, UtcMilliseconds()});
 }

@@ -61,7 +61,10 @@ TEST(DrawRateChart, FrameInLightBlueAroundThePlotArea)
     EXPECT_GT(chart.canvas.CountColor({100, 0, 300, 3}, chartFrameColor), 0);     // top edge
     EXPECT_GT(chart.canvas.CountColor({100, 261, 300, 266}, chartFrameColor), 0); // bottom edge
     EXPECT_EQ(chart.canvas.CountColor({30, 150, 370, 250}, chartFrameColor), 0);  // not inside
-    EXPECT_TRUE(chart.canvas.AllColor({0, 268, 400, 300}, 0xFFFFFF));             // nothing below
+    // Below it only the time of its one sample, under its left end.
+    EXPECT_TRUE(chart.canvas.AllColor({0, 266, 22, 300}, 0xFFFFFF));
+    EXPECT_TRUE(chart.canvas.AllColor({200, 266, 400, 300}, 0xFFFFFF));
+    EXPECT_GT(chart.canvas.Count({24, 266, 200, 300}, IsBluish), 0);
 }
 
 TEST(DrawRateChart, HistoryLineAtTheRowsOfTheScale)

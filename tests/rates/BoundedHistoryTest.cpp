@@ -1,5 +1,5 @@
 #include "rates/BoundedHistory.h"
-#include "base/Clock.h"
+#include "base/UtcTime.h"
 #include "rates/FXRate.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +11,16 @@
 
 namespace {
 
-constexpr uint32_t kInterval = 10000;  // ms between samples, the shortest update interval
-constexpr std::size_t kDay = 8640;     // samples in a day at that interval
+constexpr int64_t kInterval = 10000;  // ms between samples, the shortest update interval
+constexpr std::size_t kDay = 8640;    // samples in a day at that interval
 
 // A run of samples: a bounded random walk with one spike and one dip a day,
 // far outside the walk, each larger than the one before, so that every day's
-// extremes are told apart by value. Times start shortly before the clock
-// wraps and step by 10 s.
+// extremes are told apart by value. Times start shortly before 2^32 ms,
+// where a 32-bit millisecond clock would wrap, and step by 10 s.
 class TakenRun {
 public:
-    explicit TakenRun(uint32_t first = 0xFFFFFFFFu - 5 * kInterval) : start(first) {}
+    explicit TakenRun(int64_t first = 0xFFFFFFFF - 5 * kInterval) : start(first) {}
 
     RateSample Next()
     {
@@ -36,13 +36,13 @@ public:
             walk = std::clamp(walk, -1.0f, 1.0f);
             value = count == 0 ? 0.0f : walk;
         }
-        const RateSample sample{value, start + static_cast<uint32_t>(count) * kInterval};
+        const RateSample sample{value, start + static_cast<int64_t>(count) * kInterval};
         values.push_back(value);
         ++count;
         return sample;
     }
 
-    const uint32_t start;
+    const int64_t start;
     std::size_t count = 0;
     std::vector<float> values;  // every value taken, by index
 
@@ -52,8 +52,7 @@ private:
 };
 
 // Whether `history` could have come from `run`: every sample an original
-// one, unchanged, in the run's order (found back from its time by unsigned
-// differences, across the clock's wrap), the first sample the run's first
+// one, unchanged, in the run's order (found back from its time), the first sample the run's first
 // and the newest `exact` samples the run's newest. Empty when it could.
 std::string CheckAgainstRun(const std::vector<RateSample>& history, const TakenRun& run, std::size_t exact)
 {
@@ -61,10 +60,10 @@ std::string CheckAgainstRun(const std::vector<RateSample>& history, const TakenR
         return "the first sample is not the run's first";
     std::size_t index = 0;
     for (std::size_t i = 1; i < history.size(); ++i) {
-        const uint32_t step = history[i].time - history[i - 1].time;
-        if (step == 0 || step % kInterval != 0)
+        const int64_t step = history[i].time - history[i - 1].time;
+        if (step <= 0 || step % kInterval != 0)
             return "times out of order at " + std::to_string(i);
-        index += step / kInterval;
+        index += static_cast<std::size_t>(step / kInterval);
         if (index >= run.count || history[i].value != run.values[index])
             return "sample " + std::to_string(i) + " is not an original one";
     }
@@ -77,7 +76,7 @@ std::string CheckAgainstRun(const std::vector<RateSample>& history, const TakenR
         const RateSample& sample = history[history.size() - k];
         const std::size_t taken = run.count - k;
         if (sample.value != run.values[taken] ||
-            sample.time != run.start + static_cast<uint32_t>(taken) * kInterval)
+            sample.time != run.start + static_cast<int64_t>(taken) * kInterval)
             return "newest sample " + std::to_string(k) + " not as taken";
     }
     return {};
@@ -190,14 +189,14 @@ TEST(BoundedHistory, AFlatRunIsConsolidatedIntoEvenCells)
         for (uint32_t i = 0; i < c.samples; ++i)
             AppendToHistory(history, shape, RateSample{0.25f, i * kInterval}, c.limits);
         ASSERT_GE(shape.level, 1u);
-        EXPECT_EQ(history.front().time, 0u);
+        EXPECT_EQ(history.front().time, 0);
         for (std::size_t k = 1; k <= c.limits.exact; ++k)
-            ASSERT_EQ(history[history.size() - k].time, (c.samples - k) * kInterval) << k;
+            ASSERT_EQ(history[history.size() - k].time, static_cast<int64_t>(c.samples - k) * kInterval) << k;
         const uint32_t group = 2u << shape.level;
         const std::size_t fullCells = (shape.consolidated - std::min<uint32_t>(shape.partial, 2)) / 2;
         ASSERT_GE(fullCells, 2u);
         for (std::size_t cell = 0; cell < fullCells; ++cell) {
-            const uint32_t first = 1 + static_cast<uint32_t>(cell) * group;
+            const int64_t first = 1 + static_cast<int64_t>(cell) * group;
             ASSERT_EQ(history[1 + 2 * cell].time, first * kInterval) << "cell " << cell;
             ASSERT_EQ(history[2 + 2 * cell].time, (first + group - 1) * kInterval) << "cell " << cell;
         }
@@ -219,31 +218,38 @@ TEST(BoundedHistory, ASeriesFilledBehindItsShapeIsBroughtWithinTheBound)
     EXPECT_EQ(CheckExtremes(history, run, true), "");
 }
 
-TEST(BoundedHistory, ARecordKeepsItsSeriesBoundedAcrossTheClockWrap)
+TEST(BoundedHistory, ARecordKeepsItsSeriesBoundedAndDatedPast49Days)
 {
-    // Through the record itself, on the real clock shifted to just before
-    // its wrap: 40 days of updates.
-    const uint32_t now = ClockMilliseconds();
-    SetClockOffsetForTesting(0xFFFFFFFFu - 1000u - now);
+    // Through the record itself, on a wall clock set 10 s on for every
+    // update: 40 days of updates, across 2^32 ms, where a 32-bit millisecond
+    // clock would have wrapped.
+    const int64_t start = 0xFFFFFFFF - 1000;
+    SetUtcTimeForTesting(start);
     RateQuote quote{"EURUSD", "1.0850 - 53", "0.10", "1.0890", "1.0810", "1.0840"};
     FXRate record(quote);
     std::vector<float> values{0.0f};
     for (std::size_t i = 1; i < 40 * kDay; ++i) {
         const int step = static_cast<int>(i % 97) - 48;
         quote.changeText = std::to_string(0.10 + step / 1000.0 + (i == 123456 ? 5.0 : 0.0));
+        SetUtcTimeForTesting(start + static_cast<int64_t>(i) * kInterval);
         record.ApplyQuote(quote);
         values.push_back(record.history.back().value);
     }
-    SetClockOffsetForTesting(0);
+    SetUtcTimeForTesting(kRealUtcClock);
     EXPECT_LE(record.history.capacity(), MostHistorySamples(kRecordHistoryLimits));
     EXPECT_EQ(record.history.front().value, 0.0f);
     EXPECT_TRUE(Holds(record.history, values[123456])) << "the run's spike";
     EXPECT_NEAR(record.highValue - record.baseValue, values[123456], 1e-6);
-    for (std::size_t k = 1; k <= kDay; ++k)
+    for (std::size_t k = 1; k <= kDay; ++k) {
         ASSERT_EQ(record.history[record.history.size() - k].value, values[values.size() - k]) << k;
+        ASSERT_EQ(record.history[record.history.size() - k].time,
+                  start + static_cast<int64_t>(values.size() - k) * kInterval)
+            << k;
+    }
+    EXPECT_EQ(record.history.front().time, start);
     for (std::size_t i = 1; i < record.history.size(); ++i) {
-        const uint32_t step = record.history[i].time - record.history[i - 1].time;
-        ASSERT_LT(step, 0x80000000u) << "times out of order at " << i;
+        const int64_t step = record.history[i].time - record.history[i - 1].time;
+        ASSERT_TRUE(step > 0 && step % kInterval == 0) << "times out of order at " << i;
     }
     const FXRate copy = record;
     EXPECT_EQ(copy.historyShape.consolidated, record.historyShape.consolidated);

@@ -1,5 +1,5 @@
-#include "base/Clock.h"
 #include "rates/FXRate.h"
+#include "base/UtcTime.h"
 #include "tests/rates/RecordChecks.h"
 
 #include <gtest/gtest.h>
@@ -174,24 +174,29 @@ TEST(FXRate, CopiesAreIndependentOfTheirSource)
     EXPECT_EQ(copy.falls, 1);
 }
 
-TEST(FXRate, SamplesCarryTheClockAcrossItsWrap)
+TEST(FXRate, SamplesCarryTheWallClockInUtc)
 {
-    struct OffsetReset {
-        ~OffsetReset() { SetClockOffsetForTesting(0); }
+    struct UtcReset {
+        ~UtcReset() { SetUtcTimeForTesting(kRealUtcClock); }
     } reset;
-    // Just below the wrap; the samples must carry the clock's own reading.
-    SetClockOffsetForTesting(0xFFFFFFF0u - (ClockMilliseconds() - 0u));
-    uint32_t before = ClockMilliseconds();
+    // Past 2^32 ms, where a 32-bit millisecond clock would have wrapped: the
+    // samples carry the wall clock's own readings, in order.
+    const int64_t start = (int64_t{1} << 32) - 100;
+    SetUtcTimeForTesting(start);
     FXRate record(Quote("0.25"));
-    for (int i = 0; i < 200; ++i)
+    for (int i = 1; i <= 200; ++i) {
+        SetUtcTimeForTesting(start + i);
         record.ApplyQuote(Quote(i % 2 ? "0.30" : "0.20"));
-    uint32_t span = ClockMilliseconds() - before;
-    for (const FXRate::TimeRate& sample : record.history)
-        EXPECT_LE(static_cast<uint32_t>(sample.time - before), span);
-    for (size_t i = 1; i < record.history.size(); ++i) {
-        uint32_t step = record.history[i].time - record.history[i - 1].time;
-        EXPECT_LE(step, span) << "samples out of order at " << i;
     }
+    ASSERT_EQ(record.history.size(), 201u);
+    for (size_t i = 0; i < record.history.size(); ++i)
+        EXPECT_EQ(record.history[i].time, start + static_cast<int64_t>(i)) << i;
+    // Unfixed, a sample is dated now.
+    SetUtcTimeForTesting(kRealUtcClock);
+    const int64_t before = UtcMilliseconds();
+    record.ApplyQuote(Quote("0.40"));
+    EXPECT_GE(record.history.back().time, before);
+    EXPECT_LE(record.history.back().time, UtcMilliseconds());
 }
 
 TEST(FXRate, CountersStopAtTheirLimitInsteadOfWrapping)
