@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             "interval within bounds");
     Require(values.opacity >= Settings::LowestOpacity && values.opacity <= Settings::HighestOpacity,
             "opacity within bounds");
-    Require(!values.rateUrl.empty() && settings.RateAddress().size() <= Settings::LongestRateUrl,
+    Require(!settings.RateAddress().empty() && settings.RateAddress().size() <= Settings::LongestRateUrl,
             "an address");
 
     PairFilter filter = settings.Pairs();

@@ -79,8 +79,10 @@ TEST_F(SettingsFile, AMissingFileGivesTheDefaultsAndTheFirstSaveWritesTheOwnedKe
     EXPECT_TRUE(settings.Load((folder / "new" / "folder" / "quillbrae.ini").string()));
     EXPECT_TRUE(settings.LoadFailure().empty());
     const Settings::Values& values = settings.Current();
-    EXPECT_EQ(values.updateInterval, Settings::DefaultUpdateInterval);
-    EXPECT_EQ(values.rateUrl, names::kDefaultRateUrl);
+    // No sources named: the public ones, at their own interval.
+    EXPECT_EQ(values.updateInterval, Settings::PublicUpdateInterval);
+    EXPECT_EQ(values.rateUrl, "");
+    EXPECT_EQ(settings.RateAddress(), names::kDefaultRateUrl);
     EXPECT_EQ(values.rateFormat, RateFormat::Auto);
     EXPECT_TRUE(values.pairs.empty());
     EXPECT_TRUE(values.alerts.empty());
@@ -91,11 +93,10 @@ TEST_F(SettingsFile, AMissingFileGivesTheDefaultsAndTheFirstSaveWritesTheOwnedKe
     std::ifstream in(folder / "new" / "folder" / "quillbrae.ini", std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const IniText written(bytes);
-    EXPECT_EQ(written.Value("Quillbrae", "UpdateTimer"), "12000");
-    EXPECT_EQ(written.Value("Quillbrae", "RateUrl"), names::kDefaultRateUrl);
     EXPECT_EQ(written.Value("Quillbrae", "RateFormat"), "auto");
-    // Unset and at their defaults: not written.
-    for (const char* key : {"Pairs", "TrustedCertificate", "AlwaysOnTop", "Opacity"})
+    // Unset and at their defaults: not written. The default sources and
+    // their interval stay the program's, which a later version may move.
+    for (const char* key : {"UpdateTimer", "RateUrl", "Pairs", "TrustedCertificate", "AlwaysOnTop", "Opacity"})
         EXPECT_EQ(written.Value("Quillbrae", key), std::nullopt) << key;
     EXPECT_EQ(written.Section("Alerts"), std::nullopt);
 }
@@ -112,10 +113,10 @@ TEST_F(SettingsFile, ValuesAreReadWithTheirBoundsAndWrittenBackSo)
         {"UpdateTimer", "text", "10000"},
         {"UpdateTimer", "-5", "10000"},
         {"UpdateTimer", "99999999999999", "86400000"},
-        {"UpdateTimer", "", "12000"},
+        {"UpdateTimer", "", nullptr},  // no RateUrl either: the public sources' own, not written
         {"RateFormat", "ECB", "ecb"},
         {"RateFormat", "xml", "auto"},
-        {"RateUrl", "", names::kDefaultRateUrl},
+        {"RateUrl", "", nullptr},  // the default sources, which stay the program's
         {"Pairs", "USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
         {"Pairs", " , ", ","},  // empty after reading: left as it is
         {"AlwaysOnTop", "0", "0"},
@@ -193,10 +194,7 @@ TEST_F(SettingsFile, WhatTheWidgetDoesNotOwnStaysAsTheFileHasIt)
                      "[Quillbrae]\r\n"
                      "UpdateTimer=30000\r\n"
                      "Theme=dark ; not ours\r\n"
-                     "RateUrl=" +
-                         std::string(names::kDefaultRateUrl) +
-                         "\r\n"
-                         "RateFormat=auto\r\n"
+                     "RateFormat=auto\r\n"
                          "Pairs=GBPUSD\r\n"
                          "\r\n"
                          "[Alerts]\r\n"
@@ -265,7 +263,7 @@ TEST_F(SettingsFile, AFileThatCannotBeReadIsNeitherTakenNorReplaced)
     Settings settings;
     EXPECT_FALSE(settings.Load(path));
     EXPECT_NE(settings.LoadFailure().find("quillbrae.ini"), std::string::npos) << settings.LoadFailure();
-    EXPECT_EQ(settings.Current().updateInterval, Settings::DefaultUpdateInterval);
+    EXPECT_EQ(settings.Current().updateInterval, Settings::PublicUpdateInterval);
     WholeFileReplace saved = settings.Save();
     EXPECT_FALSE(saved.Ok());
     EXPECT_TRUE(fs::is_directory(fs::path(path) / "inside"));
