@@ -115,6 +115,33 @@ TEST_F(Network, AServerThatClosesBetweenCyclesCostsNoFailedCycle)
     EXPECT_TRUE(widget.ExitCleanly());
 }
 
+TEST_F(Network, AWakeDropsTheKeptConnection)
+{
+    const std::string list = RateList(5);
+    KeepAliveServer server([&](const std::string& request, size_t) {
+        return KeepAliveServer::Reply{KeepAliveServer::Ok(request, list)};
+    });
+    ASSERT_TRUE(server.Listening());
+    Widget widget(TestFolder(WorkRoot), server.Url(names::kDefaultRatePath));
+    ASSERT_TRUE(widget.Start());
+    ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() >= 1 && Updated(widget.window); }, 30s))
+        << WindowText(widget.window);
+    std::string failure;
+    ASSERT_TRUE(widget.Cycle(failure)) << WindowText(widget.window);
+    ASSERT_EQ(server.Connections(), 1u);
+
+    // No connection survives a sleep: the update after the wake comes on a
+    // new one, within four seconds.
+    const size_t before = widget.Downloads();
+    const auto posted = std::chrono::steady_clock::now();
+    PostMessageA(widget.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(WaitUntil([&] { return widget.Downloads() > before; }, 10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - posted, 4s);
+    EXPECT_EQ(server.Connections(), 2u);
+    EXPECT_EQ(failure, "");
+    EXPECT_TRUE(widget.ExitCleanly());
+}
+
 class WidgetProxy : public Network {
 protected:
     static void SetUpTestSuite()
