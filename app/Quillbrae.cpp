@@ -78,6 +78,11 @@ void Quillbrae::TakeSettings()
         alerts = settings.Alerts();
     }
     ReadTrustedCertificate();
+    // A "Proxy" value that is none of the three forms leaves the system's
+    // settings in charge, as no value would.
+    ProxyConfig proxy;
+    proxy.Parse(settings.Current().proxy);
+    updater.SetProxy(std::move(proxy));
 }
 
 void Quillbrae::ReadTrustedCertificate()

@@ -53,7 +53,7 @@ bool Settings::Values::operator==(const Values& other) const
 {
     return updateInterval == other.updateInterval && rateUrl == other.rateUrl &&
            rateFormat == other.rateFormat && pairs == other.pairs &&
-           trustedCertificate == other.trustedCertificate && alerts == other.alerts &&
+           trustedCertificate == other.trustedCertificate && proxy == other.proxy && alerts == other.alerts &&
            placement == other.placement && alwaysOnTop == other.alwaysOnTop && opacity == other.opacity;
 }
 
@@ -118,6 +118,7 @@ void Settings::Read(const IniText& settings)
 
     values.pairs = PairFilter::Parse(text(Section, names::kPairsKey).value_or(std::string())).Text();
     values.trustedCertificate = text(Section, names::kTrustedCertificateKey).value_or(std::string());
+    values.proxy = std::string(TrimSpace(text(Section, names::kProxyKey).value_or(std::string())));
 
     for (std::string& entry : settings.Section(names::kAlertsSection).value_or(std::vector<std::string>())) {
         if (entry.find('\0') != std::string::npos) {
@@ -155,6 +156,7 @@ void Settings::Change(const Values& changed)
     values = changed;
     values.rateUrl = std::string(TrimSpace(OneLine(values.rateUrl)));
     values.trustedCertificate = std::string(TrimSpace(OneLine(values.trustedCertificate)));
+    values.proxy = std::string(TrimSpace(OneLine(values.proxy)));
     values.alerts.clear();
     for (const std::string& entry : changed.alerts) {
         // An entry that would read back as a comment or a section header is none.
@@ -185,12 +187,14 @@ std::string Settings::Merge(std::string_view fileNow) const
     const bool publicSources = values.rateUrl.empty();
     write(names::kUpdateTimerKey, values.updateInterval != loaded.updateInterval, !publicSources,
           values.updateInterval == PublicUpdateInterval, std::to_string(values.updateInterval));
-    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, !publicSources, publicSources, values.rateUrl);
+    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, !publicSources, publicSources,
+          values.rateUrl);
     write(names::kRateFormatKey, values.rateFormat != loaded.rateFormat, true, false,
           RateFormatName(values.rateFormat));
     write(names::kPairsKey, values.pairs != loaded.pairs, false, values.pairs.empty(), values.pairs);
     write(names::kTrustedCertificateKey, values.trustedCertificate != loaded.trustedCertificate, false,
           values.trustedCertificate.empty(), values.trustedCertificate);
+    write(names::kProxyKey, values.proxy != loaded.proxy, false, values.proxy.empty(), values.proxy);
     write(names::kAlwaysOnTopKey, values.alwaysOnTop != loaded.alwaysOnTop, false,
           values.alwaysOnTop == defaults.alwaysOnTop, values.alwaysOnTop ? "1" : "0");
     write(names::kOpacityKey, values.opacity != loaded.opacity, false, values.opacity == defaults.opacity,

@@ -55,6 +55,9 @@ public:
         // "TrustedCertificate" as written (a file relative to the
         // executable's folder, or absolute); empty for none.
         std::string trustedCertificate;
+        // "Proxy" as written: "host:port", "none", or empty for the
+        // system's settings.
+        std::string proxy;
         // The "Alerts" section's entries, "CODE=above X; below X".
         std::vector<std::string> alerts;
         StoredPlacement placement;

@@ -2,6 +2,7 @@
 #include "http/ByteStream.h"
 #include "http/HttpFailure.h"
 #include "http/KeptConnection.h"
+#include "http/ProxyConfig.h"
 #include "http/Socket.h"
 #include "http/Url.h"
 
@@ -66,6 +67,12 @@ public:
     // the system's. The redirect probes trust it too.
     void SetTrustedCertificate(std::string der) { trustedCertificate = std::move(der); }
 
+    // The way to the servers (the system's settings unless set): http goes
+    // to a proxy in absolute form, https through a "CONNECT" tunnel with
+    // the TLS handshake and every certificate check against the real host.
+    // The redirect probes go the same way.
+    void SetProxy(ProxyConfig config) { proxyConfig = std::move(config); }
+
     // Request details (the defaults serve the rate update): the
     // "User-Agent" value, extra header lines (sent in ascending name order),
     // a body sent after the header block of a "POST", and bytes sent
@@ -121,6 +128,8 @@ private:
     // or `url` itself when there is none or the probe failed.
     std::string Probe(const std::string& url) const;
     int Connect();
+    // The "CONNECT" exchange with the proxy on the fresh connection.
+    int Tunnel();
     // The request out and the header block in, on the connection as it is.
     int Exchange();
     int ReadHeaderBlock();
@@ -158,6 +167,8 @@ private:
     std::string trustedCertificate;  // DER; empty for none
 
     Url target;
+    ProxyConfig proxyConfig;
+    ProxyServer proxy;            // the way of the present connection
     std::string method;           // of the last request
     std::string responseHeaders;  // status line and header lines, up to the empty line
     std::string pending;          // bytes read past the header block: the start of the body

@@ -68,6 +68,8 @@ const char* HttpFailureText(int code)
         return "certificate not for web servers";
     case F::kCertUnreadable:
         return "trusted certificate file unreadable";
+    case F::kProxyRefused:
+        return "proxy refused";
     case F::kHttpsUnsupported:
         return "https not available here";
     default:

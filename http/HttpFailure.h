@@ -41,6 +41,9 @@ struct HttpFailure {
     static constexpr int kCertUnreadable = -31;   // the configured trusted certificate cannot be read
     // The whole request or cycle passed its deadline.
     static constexpr int kTooSlow = -32;
+    // The proxy answered a CONNECT with anything but 2xx (its status is the
+    // client's StatusCode).
+    static constexpr int kProxyRefused = -33;
     static constexpr int kHttpsUnsupported = -443;  // no TLS on this platform
 };
 

@@ -22,14 +22,18 @@ void KeptConnection::Close()
     idle = false;
 }
 
-std::string KeptConnection::Origin(const Url& target)
+std::string KeptConnection::Origin(const Url& target, const ProxyServer& proxy)
 {
-    return (target.Secure() ? "https://" : "http://") + target.host + ":" + std::to_string(target.port);
+    std::string text =
+        (target.Secure() ? "https://" : "http://") + target.host + ":" + std::to_string(target.port);
+    if (!proxy.Direct())
+        text += " via " + proxy.host + ":" + std::to_string(proxy.port);
+    return text;
 }
 
-void KeptConnection::Opening(const Url& target)
+void KeptConnection::Opening(const Url& target, const ProxyServer& proxy)
 {
-    origin = Origin(target);
+    origin = Origin(target, proxy);
     idle = false;
     ++opened;
 }
@@ -40,9 +44,9 @@ void KeptConnection::Keep(SteadyTime until)
     idleUntil = until;
 }
 
-bool KeptConnection::Fits(const Url& target, SteadyTime now)
+bool KeptConnection::Fits(const Url& target, const ProxyServer& proxy, SteadyTime now)
 {
-    if (!socket.IsOpen() || !idle || now >= idleUntil || origin != Origin(target))
+    if (!socket.IsOpen() || !idle || now >= idleUntil || origin != Origin(target, proxy))
         return false;
     return socket.WaitReadable(0, nullptr) == SocketResult::TimedOut;
 }

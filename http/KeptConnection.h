@@ -1,5 +1,6 @@
 #pragma once
 #include "http/ByteStream.h"
+#include "http/ProxyConfig.h"
 #include "http/Socket.h"
 #include "http/Url.h"
 
@@ -39,17 +40,19 @@ public:
     // "Keep-Alive: timeout=<seconds>".
     static uint32_t KeepLimitMs(const std::string& head, int framing);
 
-    // Whether it can carry a request to `target` at `now`: open to the same
-    // scheme, host and port, idle after a whole answer, within the time the
-    // last answer allowed, and not readable (a connection that the server
-    // closed, or that holds bytes nobody asked for, is no use).
-    bool Fits(const Url& target, SteadyTime now);
+    // Whether it can carry a request to `target` through `proxy` at `now`:
+    // open to the same scheme, host and port by the same way (a connection
+    // through a proxy is not a direct one, nor one through another), idle after a whole answer, within the
+    // time the last answer allowed, and not readable (a connection that the server closed, or that holds
+    // bytes nobody asked for, is no use).
+    bool Fits(const Url& target, const ProxyServer& proxy, SteadyTime now);
+    bool Fits(const Url& target, SteadyTime now) { return Fits(target, ProxyServer(), now); }
 
 private:
     friend class HttpClient;
-    static std::string Origin(const Url& target);
-    // After a fresh connect to `target`.
-    void Opening(const Url& target);
+    static std::string Origin(const Url& target, const ProxyServer& proxy);
+    // After a fresh connect to `target` (through `proxy`).
+    void Opening(const Url& target, const ProxyServer& proxy);
     // After a whole answer: idle and reusable until `until`.
     void Keep(SteadyTime until);
     // A request goes out on it: not idle until the answer is whole.
@@ -58,7 +61,7 @@ private:
     Socket socket;
     SocketStream socketStream{socket};
     std::unique_ptr<TlsStream> tls;  // over socketStream for https
-    std::string origin;              // "http://host:port" of the open connection
+    std::string origin;              // "http://host:port" of the open connection, and its proxy
     SteadyTime idleUntil{};
     bool idle = false;
     unsigned opened = 0;

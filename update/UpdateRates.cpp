@@ -70,7 +70,32 @@ struct Fetch {
     const std::vector<std::string>* wantedPairs = nullptr;  // borrowed; crosses to make, may be null
     SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
     KeptConnection* connection = nullptr;  // borrowed; null for one of the client's own
+    const ProxyConfig* proxy = nullptr;    // borrowed; null for the system's settings
 };
+
+// "proxy refused: 407 authentication required": the proxy's status in words
+// where it is a common one.
+std::string ProxyRefusalText(int status)
+{
+    std::string text = FailureText(HttpFailure::kProxyRefused);
+    if (status <= 0)
+        return text;
+    text += ": " + std::to_string(status);
+    switch (status) {
+    case 403:
+        return text + " forbidden";
+    case 407:
+        return text + " authentication required";
+    case 502:
+        return text + " bad gateway";
+    case 503:
+        return text + " unavailable";
+    case 504:
+        return text + " gateway timeout";
+    default:
+        return text;
+    }
+}
 
 // Downloads the rate page. The body is kept only when the server answered
 // 2xx with a complete body: an error page (a 404 or 500 with ten fields or
@@ -91,6 +116,8 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     client.SetStopFlag(stop);
     client.SetDeadline(fetch.deadline);
     client.UseConnection(fetch.connection);
+    if (fetch.proxy)
+        client.SetProxy(*fetch.proxy);
     if (fetch.trustedCertificate)
         client.SetTrustedCertificate(*fetch.trustedCertificate);
     bool asked = false;
@@ -113,7 +140,7 @@ std::string DownloadRateList(const std::string& url, const std::atomic<bool>* st
     outcome.httpStatus = status;
     result = code;
     if (code != HttpFailure::kOk) {
-        outcome.reason = FailureText(code);
+        outcome.reason = code == HttpFailure::kProxyRefused ? ProxyRefusalText(status) : FailureText(code);
         return std::string();
     }
     outcome.retryAfter = client.GetHeaderValue("Retry-After");
@@ -190,15 +217,16 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     return Update(rates, url, validators, stop, format);
 }
 
-UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
-                                  const std::atomic<bool>* stop, RateFormat format)
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
+                                  RateListValidators& pageValidators, const std::atomic<bool>* stop,
+                                  RateFormat format)
 {
     return Update(rates, url, pageValidators, connection, CycleDeadline(), stop, format);
 }
 
-UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
-                                  KeptConnection& pageConnection, SteadyTime deadline,
-                                  const std::atomic<bool>* stop, RateFormat format)
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
+                                  RateListValidators& pageValidators, KeptConnection& pageConnection,
+                                  SteadyTime deadline, const std::atomic<bool>* stop, RateFormat format)
 {
     int result = HttpFailure::kOk;
     Fetch fetch;
@@ -207,6 +235,7 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, Ra
     fetch.wantedPairs = &wantedPairs;
     fetch.deadline = deadline;
     fetch.connection = &pageConnection;
+    fetch.proxy = &proxy;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

@@ -58,6 +58,9 @@ class RateUpdater {
 public:
     // One more trusted root for https (DER bytes; empty for none).
     void SetTrustedCertificate(std::string der) { trustedCertificate = std::move(der); }
+    // The way to the sources (the "Proxy" setting); set before the cycles
+    // start.
+    void SetProxy(ProxyConfig config) { proxy = std::move(config); }
     // A trusted root was named but could not be read: every cycle fails
     // with `code` and takes no data (HttpFailure::kOk clears it).
     void SetTrustFailure(int code) { trustFailure = code; }
@@ -90,6 +93,7 @@ public:
 
 private:
     std::string trustedCertificate;
+    ProxyConfig proxy;
     int trustFailure = 0;
     std::chrono::milliseconds cycleLimit = kCycleLimit;
     KeptConnection connection;  // the probes and requests of every cycle, while the server keeps it

@@ -215,6 +215,8 @@ TEST_F(KeepAlive, KeepsAConnectionNoLongerThanTheIdleLimitOrTheServersTimeout)
         EXPECT_FALSE(connection.Fits(same, after + c.limit));
         EXPECT_FALSE(connection.Fits(otherPort, after));
         EXPECT_FALSE(connection.Fits(secure, after));
+        // A direct connection is not one through a proxy.
+        EXPECT_FALSE(connection.Fits(same, ProxyServer{same.host, same.port}, after));
     }
 }
 

@@ -15,6 +15,11 @@ trusts), and serves on 127.0.0.1, one port per kind of server:
   bytewise   like good, but every byte (handshake included) in a write of its own
   plain      plain http, for redirects between the schemes
   keep       like good, but answers request after request on one connection
+  proxy      a forwarding proxy: "GET"/"HEAD" in absolute form (passed on
+             with the origin form and relayed until the server closes) and
+             "CONNECT host:port" (answered 200, then a tunnel both ways);
+             every request line it takes is added to DIR/proxy.log
+  refuse     a proxy that answers every request with 407 (also logged)
 
 The good, wrongname, expired, untrusted, bytewise and plain servers answer
 one request per connection by its path:
@@ -240,6 +245,70 @@ def answer(link, request, folder):
         link.close_notify()
 
 
+proxy_lock = threading.Lock()
+
+
+def log_proxy_line(folder, line):
+    with proxy_lock:
+        with open(os.path.join(folder, "proxy.log"), "ab") as out:
+            out.write(line + b"\n")
+
+
+def read_head(connection):
+    data = b""
+    while b"\r\n\r\n" not in data:
+        piece = connection.recv(65536)
+        if not piece:
+            raise EOFError
+        data += piece
+    end = data.index(b"\r\n\r\n") + 4
+    return data[:end], data[end:]
+
+
+def relay(a, b):
+    peers = {a: b, b: a}
+    while not stopping.is_set():
+        ready, _, _ = select.select([a, b], [], [], 0.05)
+        for side in ready:
+            data = side.recv(65536)
+            if not data:
+                return
+            peers[side].sendall(data)
+
+
+def proxy(connection, folder, refuse):
+    head, rest = read_head(connection)
+    line = head.split(b"\r\n", 1)[0]
+    log_proxy_line(folder, line)
+    if refuse:
+        connection.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                           b"Proxy-Authenticate: Basic realm=\"tests\"\r\nContent-Length: 0\r\n\r\n")
+        return
+    method, target, _ = line.decode("latin-1").split(" ", 2)
+    if method == "CONNECT":
+        host, port = target.rsplit(":", 1)
+        upstream = socket.create_connection((host.strip("[]"), int(port)), timeout=20)
+        connection.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+        if rest:
+            upstream.sendall(rest)
+    else:
+        if not target.startswith("http://"):
+            connection.sendall(b"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n")
+            return
+        authority, _, path = target[len("http://"):].partition("/")
+        host, _, port = authority.rpartition(":")
+        upstream = socket.create_connection((host.strip("[]"), int(port or 80)), timeout=20)
+        lines = head.split(b"\r\n")
+        lines[0] = ("%s /%s HTTP/1.1" % (method, path)).encode("latin-1")
+        lines = [l for l in lines if not l.lower().startswith(b"connection:")]
+        lines.insert(1, b"Connection: close")
+        upstream.sendall(b"\r\n".join(lines) + rest)
+    try:
+        relay(connection, upstream)
+    finally:
+        upstream.close()
+
+
 def serve(connection, label, context, folder):
     connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
     connection.settimeout(20)
@@ -252,6 +321,9 @@ def serve(connection, label, context, folder):
         if label == "alert":
             connection.recv(65536)
             connection.sendall(bytes([21, 3, 3, 0, 2, 2, 40]))
+            return
+        if label in ("proxy", "refuse"):
+            proxy(connection, folder, label == "refuse")
             return
         link = PlainLink(connection) if context is None else Link(connection, context, label == "bytewise")
         link.handshake()
@@ -303,7 +375,7 @@ def main():
     folder = arguments.folder
     os.makedirs(folder, exist_ok=True)
     contexts = make_contexts(folder)
-    labels = ["good", "wrongname", "expired", "untrusted", "stall", "alert", "bytewise", "plain", "keep", "control"]
+    labels = ["good", "wrongname", "expired", "untrusted", "stall", "alert", "bytewise", "plain", "keep", "proxy", "refuse", "control"]
     listeners = {}
     for label in labels:
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
