@@ -41,6 +41,8 @@ public:
     static constexpr uint32_t WakeSettleMs = 2000;
     // Resume messages closer together than this belong to one wake.
     static constexpr uint32_t OneWakeMs = 30000;
+    // The histories are written to disk this often, and at close.
+    static constexpr uint32_t HistorySaveMs = 5 * 60 * 1000;
 
     static constexpr uint32_t DefaultUpdateInterval = Settings::DefaultUpdateInterval;
     static constexpr uint32_t PublicUpdateInterval = Settings::PublicUpdateInterval;
@@ -102,6 +104,9 @@ public:
     // set before Create. Tests point it at loopback.
     std::string defaultRateUrl = names::kDefaultRateUrl;
     RateFormat rateFormat = RateFormat::Auto;
+    // How often the worker saves the histories; set before Create. Tests
+    // make it short.
+    uint32_t historySaveMs = HistorySaveMs;
     // The settings file: read by Create, written back at close. Window
     // thread only.
     Settings settings;
@@ -148,6 +153,18 @@ private:
     // status lines and the stale colours in step with the status.
     void ShowStatus();
 
+    // quillbrae.history beside the settings file.
+    std::string HistoryPath() const;
+    // Window thread, before the worker starts: reads the saved histories
+    // into the list, so that the last prices and chart show at once.
+    void LoadSavedHistories();
+    // Writes the histories: the list is encoded under its lock, written
+    // without it. Called by the worker, and at close once it is gone.
+    void SaveHistoriesNow();
+    // Worker: the source's own history for each dated source, read at
+    // start and once a day.
+    void RefreshSourceHistories(const std::vector<std::string>& urls);
+
     RateUpdater updater;  // the worker's; set up before it starts
     // Owned: auto-reset; set by "&Update now" and on waking, waited on by the worker.
     UniqueHandle updateNowEvent;
@@ -163,4 +180,8 @@ private:
     std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
     std::string sourceProblem;         // window thread only: addresses of "RateUrl" left out; "" for none
     std::string settingsProblem;       // window thread only: why the settings were not saved; "" when saved
+    std::string historyProblem;  // window thread only: why the saved histories were not read; "" when read
+    // Window thread only: the list holds saved prices; they show as stale
+    // until the first update succeeds.
+    bool showingSaved = false;
 };

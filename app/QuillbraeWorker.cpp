@@ -5,6 +5,7 @@
 #include "update/Backoff.h"
 #include "update/RateSources.h"
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -36,6 +37,7 @@ uint32_t Quillbrae::Run()
         return updater.Update(ratePane.rates, source.url, source.validators, *source.connection, deadline,
                               StopFlag(), rateFormat);
     };
+    uint32_t lastSave = ClockMilliseconds();
     while (!stopRequested) {
         {
             std::lock_guard<std::mutex> guard(sourceMutex);
@@ -71,7 +73,14 @@ uint32_t Quillbrae::Run()
         const uint32_t waitFrom = ClockMilliseconds();
         const uint32_t due = sources->RemainingMs();
         for (uint32_t remaining; (remaining = sources->RemainingMs()) > 0;) {
-            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
+            // The histories are saved between cycles, never while one runs.
+            const uint32_t sinceSave = ClockMilliseconds() - lastSave;
+            if (sinceSave >= historySaveMs) {
+                SaveHistoriesNow();
+                lastSave = ClockMilliseconds();
+                continue;
+            }
+            Wake woken = WaitForStopOr(updateNowEvent.Get(), std::min(remaining, historySaveMs - sinceSave));
             if (woken == Wake::Stop)
                 return 0;
             if (woken == Wake::Other) {

@@ -185,7 +185,8 @@ std::string Settings::Merge(std::string_view fileNow) const
     const bool publicSources = values.rateUrl.empty();
     write(names::kUpdateTimerKey, values.updateInterval != loaded.updateInterval, !publicSources,
           values.updateInterval == PublicUpdateInterval, std::to_string(values.updateInterval));
-    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, !publicSources, publicSources, values.rateUrl);
+    write(names::kRateUrlKey, values.rateUrl != loaded.rateUrl, !publicSources, publicSources,
+          values.rateUrl);
     write(names::kRateFormatKey, values.rateFormat != loaded.rateFormat, true, false,
           RateFormatName(values.rateFormat));
     write(names::kPairsKey, values.pairs != loaded.pairs, false, values.pairs.empty(), values.pairs);

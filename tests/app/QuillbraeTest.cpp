@@ -8,6 +8,7 @@
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
+#include "rates/HistoryStore.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
 #include "tests/support/Picture.h"
@@ -33,8 +34,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int ScreenX(LPARAM value) { return static_cast<short>(LOWORD(value)); }
-int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
+int ScreenX(LPARAM value)
+{
+    return static_cast<short>(LOWORD(value));
+}
+int ScreenY(LPARAM value)
+{
+    return static_cast<short>(HIWORD(value));
+}
 
 std::string WindowText(HWND window)
 {
@@ -48,10 +55,14 @@ auto IsColour(COLORREF colour)
     return [colour](COLORREF pixel) { return pixel == colour; };
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 bool EndsWith(const std::string& text, const std::string& suffix)
 {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 class WidgetInProcess : public ::testing::Test {
@@ -73,6 +84,9 @@ protected:
     {
         DeleteFileA(SettingsFilePath().c_str());
         RemoveDirectoryA(SettingsFilePath().c_str());
+        // The histories one test keeps would be the next one's first list.
+        DeleteFileA(HistoryPathBeside(SettingsFilePath()).c_str());
+        DeleteFileA((HistoryPathBeside(SettingsFilePath()) + ".bad").c_str());
     }
 
     void Open()
@@ -90,14 +104,16 @@ protected:
         auto start = std::chrono::steady_clock::now();
         widget->OnCommand(Quillbrae::ExitCommand, 0);
         bool closed = PumpUntil([&] { return !IsWindow(hwnd); }, 15s);
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(closed);
         widget.reset();
         return ms;
     }
 
     // Stands in for the public sources when the settings name none.
-    static constexpr const char* kNowhereDefault = "http://127.0.0.1:9/default.asp http://127.0.0.1:9/fallback.asp";
+    static constexpr const char* kNowhereDefault =
+        "http://127.0.0.1:9/default.asp http://127.0.0.1:9/fallback.asp";
 
     SocketLibrary sockets;
     std::unique_ptr<Quillbrae> widget;
@@ -110,8 +126,9 @@ TEST_F(WidgetInProcess, UpdateTimerIsReadWithItsFloorAndWrittenBack)
         uint32_t interval;
     };
     const Case cases[] = {
-        {nullptr, 12000}, {"11000", 10000}, {"12000", 12000}, {"60000", 60000}, {"0", 10000},
-        {"-5", 10000},    {"text", 10000},  {"10000", 10000}, {"99999999999999", Quillbrae::LongestUpdateInterval},
+        {nullptr, 12000}, {"11000", 10000}, {"12000", 12000},
+        {"60000", 60000}, {"0", 10000},     {"-5", 10000},
+        {"text", 10000},  {"10000", 10000}, {"99999999999999", Quillbrae::LongestUpdateInterval},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
@@ -178,7 +195,8 @@ TEST_F(WidgetInProcess, SettingsThatCannotBeWrittenLoseNothingElse)
     Clear();
     ASSERT_TRUE(CreateDirectoryA(SettingsFilePath().c_str(), nullptr));  // a folder where the file would be
     Open();
-    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval) << "no settings: the default sources";
+    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval)
+        << "no settings: the default sources";
     HWND hwnd = widget->window;
     Close();
     EXPECT_FALSE(IsWindow(hwnd));
@@ -212,14 +230,13 @@ TEST_F(WidgetInProcess, AlwaysOnTopAndOpacityComeFromTheSettings)
         bool topmost;
         int alpha;  // -1: not a layered window
     } const cases[] = {
-        {nullptr, nullptr, true, -1},
-        {"0", "70", false, 179},
-        {"1", "100", true, -1},
-        {"1", "5", true, 102},      // pulled up to 40 %
-        {"yes", "abc", true, -1},   // no numbers: the defaults
+        {nullptr, nullptr, true, -1}, {"0", "70", false, 179},
+        {"1", "100", true, -1},       {"1", "5", true, 102},  // pulled up to 40 %
+        {"yes", "abc", true, -1},                             // no numbers: the defaults
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.onTop ? c.onTop : "(missing)") + " / " + (c.opacity ? c.opacity : "(missing)"));
+        SCOPED_TRACE(std::string(c.onTop ? c.onTop : "(missing)") + " / " +
+                     (c.opacity ? c.opacity : "(missing)"));
         WriteSetting(SettingsFilePath(), "Quillbrae", "AlwaysOnTop", c.onTop);
         WriteSetting(SettingsFilePath(), "Quillbrae", "Opacity", c.opacity);
         Open();
@@ -317,7 +334,8 @@ TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
     for (size_t k = 0; k + 1 < cycles; ++k) {
         // From the end of one cycle's request to the start of the next.
         double gap =
-            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2]).count();
+            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2])
+                .count();
         double planned = interval * double(2u << k);  // 2, 4, 8, 16 intervals
         SCOPED_TRACE(testing::Message() << "gap " << k << ": " << gap << " ms, planned " << planned);
         EXPECT_GE(gap, planned * 0.9 - 5);
@@ -359,8 +377,8 @@ std::string LastGet(const ScriptedServer& server)
 size_t Gets(const ScriptedServer& server)
 {
     const std::vector<std::string> requests = server.Requests();
-    return static_cast<size_t>(
-        std::count_if(requests.begin(), requests.end(), [](const std::string& r) { return r.rfind("GET ", 0) == 0; }));
+    return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
+                                             [](const std::string& r) { return r.rfind("GET ", 0) == 0; }));
 }
 
 TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneReturns)
@@ -369,13 +387,15 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     preferred.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(3)))});
     // Told apart in the status by the names they are reached by.
-    const std::string urls = "http://localhost:" + std::to_string(preferred.Port()) + names::kDefaultRatePath +
-                             " ftp://127.0.0.1/nothing.asp " + fallback.Url(names::kDefaultRatePath);
+    const std::string urls = "http://localhost:" + std::to_string(preferred.Port()) +
+                             names::kDefaultRatePath + " ftp://127.0.0.1/nothing.asp " +
+                             fallback.Url(names::kDefaultRatePath);
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", urls.c_str());
     Open();
     auto text = [&] { return WindowText(widget->window); };
     ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
-    EXPECT_TRUE(EndsWith(text(), " from 127.0.0.1; ignored ftp://127.0.0.1/nothing.asp: not an http or https address"))
+    EXPECT_TRUE(EndsWith(
+        text(), " from 127.0.0.1; ignored ftp://127.0.0.1/nothing.asp: not an http or https address"))
         << text();
     EXPECT_EQ(widget->ratePane.rates.Lock()->size(), 3u);
     EXPECT_EQ(Gets(preferred), 1u);
@@ -384,7 +404,8 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     // Both fail: the status names the last one asked.
     fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("500 Internal Server Error", ""))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
-    ASSERT_TRUE(PumpUntil([&] { return text().find(": HTTP 500 from 127.0.0.1;") != std::string::npos; }, 10s))
+    ASSERT_TRUE(
+        PumpUntil([&] { return text().find(": HTTP 500 from 127.0.0.1;") != std::string::npos; }, 10s))
         << text();
 
     // The preferred source answers again, saying how long its answer stays
@@ -392,7 +413,8 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     preferred.SetFallback({ScriptedServer::Send(
         ScriptedServer::Answer("200 OK", RateList(4), "Cache-Control: public, max-age=1800\r\n"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
-    ASSERT_TRUE(PumpUntil([&] { return text().find(" from localhost, next check ") != std::string::npos; }, 10s))
+    ASSERT_TRUE(
+        PumpUntil([&] { return text().find(" from localhost, next check ") != std::string::npos; }, 10s))
         << text();
     const size_t fallbackGets = Gets(fallback);
     EXPECT_EQ(LastGet(preferred).find("If-None-Match"), std::string::npos);
@@ -421,8 +443,9 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
-    widget->updateInterval = 200;  // stale 500 ms after the last success
+    ASSERT_TRUE(
+        PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    widget->updateInterval = 200;                       // stale 500 ms after the last success
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // a second sample: the chart draws a line
     const COLORREF line = RGB(0xEB, 0x52, 0x5D), staleLine = RGB(0xA0, 0xA0, 0xA0);
     auto fresh = [&] {
@@ -479,7 +502,8 @@ TEST_F(WidgetInProcess, DragStartsFromTheCursorOnTheScreen)
         // dispatched, it would start a real move loop.
         MSG msg{};
         ASSERT_TRUE(PumpUntilMessage(
-            [&](const MSG& m) { return m.message == WM_NCLBUTTONDOWN && m.hwnd == widget->window; }, msg, 5s));
+            [&](const MSG& m) { return m.message == WM_NCLBUTTONDOWN && m.hwnd == widget->window; }, msg,
+            5s));
         EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
         EXPECT_EQ(ScreenX(msg.lParam), 300);
         EXPECT_EQ(ScreenY(msg.lParam), 400);
@@ -517,7 +541,8 @@ TEST_F(WidgetInProcess, WakingFromSleepUpdatesWithinFourSecondsOncePerWake)
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     WriteSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer", "600000");  // ten minutes
     Open();
-    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    ASSERT_TRUE(
+        PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
     const size_t firstCycle = server.Requests().size();
 
     PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
@@ -568,8 +593,9 @@ TEST_F(WidgetInProcess, RateFormatComesFromTheSettingsAndGoesBack)
         RateFormat format;
         const char* written;
     } const cases[] = {
-        {nullptr, RateFormat::Auto, "auto"}, {"json", RateFormat::Json, "json"}, {"ECB", RateFormat::Ecb, "ecb"},
-        {"list", RateFormat::List, "list"},  {"xml", RateFormat::Auto, "auto"},  {"", RateFormat::Auto, "auto"},
+        {nullptr, RateFormat::Auto, "auto"}, {"json", RateFormat::Json, "json"},
+        {"ECB", RateFormat::Ecb, "ecb"},     {"list", RateFormat::List, "list"},
+        {"xml", RateFormat::Auto, "auto"},   {"", RateFormat::Auto, "auto"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
@@ -593,7 +619,8 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
     const uint64_t seed = 21;
     const std::size_t pairs = 9;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " + c.setting);
+        SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " +
+                     c.setting);
         RunningFeed feed(FeedServer::Limits(), seed, pairs, c.served);
         ASSERT_TRUE(feed.Listening());
         WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", feed.Url().c_str());
@@ -637,7 +664,8 @@ protected:
         suiteSockets = new SocketLibrary;
         server = new TlsTestServer(QB_TLS_DIR);
         // Beside the executable, named relative to it.
-        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(), FALSE);
+        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(),
+                  FALSE);
     }
     static void TearDownTestSuite()
     {
@@ -754,7 +782,7 @@ TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
         many += "PAIR" + std::to_string(i) + ",";
     const Case cases[] = {
         {nullptr, "<missing>"},
-        {"", ""},     // an empty value stays as it was
+        {"", ""},      // an empty value stays as it was
         {" , ", ","},  // the profile itself drops the blanks at the ends
         {"USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
         {many.c_str(), nullptr},
@@ -762,7 +790,8 @@ TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? std::string(c.stored).substr(0, 40) : "(missing)");
         Clear();
-        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", (std::string("http://127.0.0.1:9") + names::kDefaultRatePath).c_str());
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl",
+                     (std::string("http://127.0.0.1:9") + names::kDefaultRatePath).c_str());
         WriteSetting(SettingsFilePath(), "Quillbrae", "Pairs", c.stored);
         Open();
         Close();
@@ -824,14 +853,16 @@ TEST_F(WidgetOverHttps, TakesNoDataFromAServerItCannotTrust)
         {"expired", server->Url("expired", "/file/rates.txt"), kAuthorityFile, HttpFailure::kCertExpired},
         {"named file missing", server->Url("good", "/file/rates.txt"), "no-such-authority.pem",
          HttpFailure::kCertUnreadable},
-        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile, HttpFailure::kRedirectToHttp},
+        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile,
+         HttpFailure::kRedirectToHttp},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RunFirstCycle(c.url, c.trusted, c.result);
         EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
         Close();
-        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"), c.trusted ? c.trusted : "<missing>");
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"),
+                  c.trusted ? c.trusted : "<missing>");
     }
 }
 
