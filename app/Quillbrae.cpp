@@ -73,6 +73,7 @@ void Quillbrae::TakeSettings()
         std::lock_guard<std::mutex> guard(sourceMutex);
         rateUrl = settings.RateAddress(defaultRateUrl);
         wantedPairs = settings.Pairs().Codes();
+        historyUrl = settings.Current().historyUrl;
     }
     sourceProblem = IgnoredSourcesText(ParseRateSources(rateUrl));
     rateFormat = settings.Current().rateFormat;

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -144,6 +145,8 @@ private:
     // The codes of "Pairs", which the worker makes as crosses when a
     // document does not quote them; guarded by sourceMutex.
     std::vector<std::string> wantedPairs;
+    // "HistoryUrl"; guarded by sourceMutex.
+    std::string historyUrl;
     std::mutex alertsMutex;  // guards alerts: the worker checks, the dialog replaces
     PriceAlerts alerts;      // guarded by alertsMutex
     SettingsDialog settingsDialog;
@@ -163,7 +166,9 @@ private:
     void SaveHistoriesNow();
     // Worker: the source's own history for each dated source, read at
     // start and once a day.
-    void RefreshSourceHistories(const std::vector<std::string>& urls);
+    // `read` holds when each was last asked (UTC ms), by address.
+    void RefreshSourceHistories(const std::vector<std::string>& urls, const std::string& otherHistoryUrl,
+                                std::map<std::string, int64_t>& read);
 
     RateUpdater updater;  // the worker's; set up before it starts
     // Owned: auto-reset; set by "&Update now" and on waking, waited on by the worker.

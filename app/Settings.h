@@ -55,6 +55,9 @@ public:
         // "TrustedCertificate" as written (a file relative to the
         // executable's folder, or absolute); empty for none.
         std::string trustedCertificate;
+        // "HistoryUrl": where a source other than the ECB's or
+        // Frankfurter's keeps its history (either shape); empty for none.
+        std::string historyUrl;
         // The "Alerts" section's entries, "CODE=above X; below X".
         std::vector<std::string> alerts;
         StoredPlacement placement;

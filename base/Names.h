@@ -31,7 +31,8 @@ inline constexpr unsigned kStartWithWindowsCommand = 13;
 inline constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kRunValueName = "Quillbrae";
 // The installer's entry in "Apps and features", under HKEY_CURRENT_USER.
-inline constexpr const char* kUninstallKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillbrae";
+inline constexpr const char* kUninstallKeyPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillbrae";
 inline constexpr unsigned kUpdateNowCommand = 12;
 inline constexpr unsigned kSettingsCommand = 14;
 
@@ -54,6 +55,7 @@ inline constexpr const char* kRateUrlKey = "RateUrl";
 inline constexpr const char* kRateFormatKey = "RateFormat";
 inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
+inline constexpr const char* kHistoryUrlKey = "HistoryUrl";
 inline constexpr const char* kAlwaysOnTopKey = "AlwaysOnTop";
 inline constexpr const char* kOpacityKey = "Opacity";
 inline constexpr const char* kPlacementSection = "Window";

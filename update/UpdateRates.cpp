@@ -70,6 +70,7 @@ struct Fetch {
     const std::vector<std::string>* wantedPairs = nullptr;  // borrowed; crosses to make, may be null
     SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
     KeptConnection* connection = nullptr;  // borrowed; null for one of the client's own
+    const RateHistory* history = nullptr;  // borrowed; the page's own fixings, may be null
 };
 
 // Downloads the rate page. The body is kept only when the server answered
@@ -158,8 +159,13 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
                 MergeQuotes(*access, decoded.quotes);
                 outcome.pairs = decoded.quotes.size();
             } else {
-                const std::vector<RateQuote> quotes = QuotesFromDocument(decoded.document, *access);
+                const std::vector<RateQuote> quotes =
+                    fetch.history ? QuotesFromDocument(decoded.document, *access, *fetch.history)
+                                  : QuotesFromDocument(decoded.document, *access);
                 MergeQuotes(*access, quotes);
+                // Against the previous fixing, the opening moves with every day.
+                if (fetch.history)
+                    TakeOpeningTexts(*access, quotes);
                 outcome.pairs = quotes.size();
             }
             outcome.kind = UpdateOutcome::Kind::Updated;
@@ -190,15 +196,16 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, co
     return Update(rates, url, validators, stop, format);
 }
 
-UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
-                                  const std::atomic<bool>* stop, RateFormat format)
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
+                                  RateListValidators& pageValidators, const std::atomic<bool>* stop,
+                                  RateFormat format)
 {
     return Update(rates, url, pageValidators, connection, CycleDeadline(), stop, format);
 }
 
-UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, RateListValidators& pageValidators,
-                                  KeptConnection& pageConnection, SteadyTime deadline,
-                                  const std::atomic<bool>* stop, RateFormat format)
+UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
+                                  RateListValidators& pageValidators, KeptConnection& pageConnection,
+                                  SteadyTime deadline, const std::atomic<bool>* stop, RateFormat format)
 {
     int result = HttpFailure::kOk;
     Fetch fetch;
@@ -207,6 +214,9 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url, Ra
     fetch.wantedPairs = &wantedPairs;
     fetch.deadline = deadline;
     fetch.connection = &pageConnection;
+    const auto held = histories.find(url);
+    if (held != histories.end())
+        fetch.history = &held->second;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;
