@@ -164,8 +164,10 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
                                   : QuotesFromDocument(decoded.document, *access);
                 MergeQuotes(*access, quotes);
                 // Against the previous fixing, the opening moves with every day.
-                if (fetch.history)
+                if (fetch.history) {
                     TakeOpeningTexts(*access, quotes);
+                    TakeFixingSamples(*access, *fetch.history);
+                }
                 outcome.pairs = quotes.size();
             }
             outcome.kind = UpdateOutcome::Kind::Updated;
