@@ -84,13 +84,20 @@ protected:
     {
         DeleteFileA(SettingsFilePath().c_str());
         RemoveDirectoryA(SettingsFilePath().c_str());
-        // The histories one test keeps would be the next one's first list.
+        ForgetHistories();
+    }
+    static void ForgetHistories()
+    {
         DeleteFileA(HistoryPathBeside(SettingsFilePath()).c_str());
         DeleteFileA((HistoryPathBeside(SettingsFilePath()) + ".bad").c_str());
     }
 
-    void Open()
+    // Each start begins from no saved histories: what one run kept would be
+    // the next one's first list.
+    void Open(bool keepHistories = false)
     {
+        if (!keepHistories)
+            ForgetHistories();
         widget = std::make_unique<Quillbrae>();
         // Never the public sources: a test must not reach the internet.
         widget->defaultRateUrl = kNowhereDefault;
@@ -467,6 +474,75 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil(fresh, 10s)) << WindowText(widget->window);
     EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - updated"));
+}
+
+TEST_F(WidgetInProcess, SavedHistoriesShowAtOnceGreyAndADamagedFileIsSetAsideWithOneNote)
+{
+    const std::string historyPath = HistoryPathBeside(SettingsFilePath());
+    std::vector<std::string> shown;
+    {
+        ScriptedServer server;
+        server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(6)))});
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+        Open();
+        ASSERT_TRUE(
+            PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+        for (const FXRate& rate : *widget->ratePane.rates.Lock())
+            shown.push_back(rate.code + " " + rate.priceText);
+        ASSERT_FALSE(shown.empty());
+        Close();
+    }
+    ASSERT_NE(GetFileAttributesA(historyPath.c_str()), INVALID_FILE_ATTRIBUTES) << "saved at close";
+
+    // Started again with no source to reach: the same prices at once, grey.
+    const std::string nowhere = std::string("http://127.0.0.1:9") + names::kDefaultRatePath;
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", nowhere.c_str());
+    Open(true);
+    std::vector<std::string> loaded;
+    for (const FXRate& rate : *widget->ratePane.rates.Lock())
+        loaded.push_back(rate.code + " " + rate.priceText);
+    EXPECT_EQ(loaded, shown) << "before any update";
+    SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    auto grey = [&] {
+        Picture pane = Picture::Printed(widget->ratePane.window);
+        return pane.Count(IsRedOrBlue, 0, 100) == 0 &&
+               pane.Count(IsColour(RGB(0x80, 0x80, 0x80)), 0, 100) > 50;
+    };
+    EXPECT_TRUE(PumpUntil(grey, 10s)) << "saved prices show stale until an update succeeds";
+    EXPECT_EQ(widget->StatusText().find("history"), std::string::npos) << widget->StatusText();
+    Close();
+
+    // Damaged: set aside, said once, and the widget runs on without it.
+    std::string bytes;
+    {
+        std::FILE* file = std::fopen(historyPath.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        char block[4096];
+        for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+            bytes.append(block, got);
+        std::fclose(file);
+    }
+    ASSERT_GT(bytes.size(), 40u);
+    bytes[bytes.size() / 2] ^= 0x04;
+    {
+        std::FILE* file = std::fopen(historyPath.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    Open(true);
+    EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
+    const std::string status = widget->StatusText();
+    const size_t note = status.find("history not read");
+    EXPECT_NE(note, std::string::npos) << status;
+    EXPECT_EQ(status.find("history not read", note + 1), std::string::npos) << "once: " << status;
+    EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - "));
+    EXPECT_NE(GetFileAttributesA((historyPath + ".bad").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(historyPath.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(IsWindow(widget->window));
+    Close();
+    EXPECT_NE(GetFileAttributesA((historyPath + ".bad").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "kept after close";
 }
 
 TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
