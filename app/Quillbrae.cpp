@@ -77,6 +77,7 @@ void Quillbrae::TakeSettings()
     }
     sourceProblem = IgnoredSourcesText(ParseRateSources(rateUrl));
     rateFormat = settings.Current().rateFormat;
+    historySaveMs = settings.Current().historySaveMs;
     ratePane.SetPairFilter(settings.Pairs());
     {
         std::lock_guard<std::mutex> guard(alertsMutex);

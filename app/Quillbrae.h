@@ -43,7 +43,7 @@ public:
     // Resume messages closer together than this belong to one wake.
     static constexpr uint32_t OneWakeMs = 30000;
     // The histories are written to disk this often, and at close.
-    static constexpr uint32_t HistorySaveMs = 5 * 60 * 1000;
+    static constexpr uint32_t HistorySaveMs = Settings::DefaultHistorySaveMs;
 
     static constexpr uint32_t DefaultUpdateInterval = Settings::DefaultUpdateInterval;
     static constexpr uint32_t PublicUpdateInterval = Settings::PublicUpdateInterval;
@@ -105,8 +105,8 @@ public:
     // set before Create. Tests point it at loopback.
     std::string defaultRateUrl = names::kDefaultRateUrl;
     RateFormat rateFormat = RateFormat::Auto;
-    // How often the worker saves the histories; set before Create. Tests
-    // make it short.
+    // How often the worker saves the histories ("HistorySaveTimer"; tests
+    // make it short).
     uint32_t historySaveMs = HistorySaveMs;
     // The settings file: read by Create, written back at close. Window
     // thread only.

@@ -120,6 +120,13 @@ void Settings::Read(const IniText& settings)
     values.pairs = PairFilter::Parse(text(Section, names::kPairsKey).value_or(std::string())).Text();
     values.trustedCertificate = text(Section, names::kTrustedCertificateKey).value_or(std::string());
     values.historyUrl = text(Section, names::kHistoryUrlKey).value_or(std::string());
+    // Read only, never written: the default is the program's.
+    if (std::optional<std::string> save = text(Section, names::kHistorySaveTimerKey)) {
+        const int64_t ms = IniInteger(*save).value_or(0);
+        if (ms > 0)
+            values.historySaveMs =
+                static_cast<uint32_t>(std::clamp<int64_t>(ms, ShortestHistorySaveMs, DefaultHistorySaveMs));
+    }
 
     for (std::string& entry : settings.Section(names::kAlertsSection).value_or(std::vector<std::string>())) {
         if (entry.find('\0') != std::string::npos) {

@@ -56,6 +56,7 @@ inline constexpr const char* kRateFormatKey = "RateFormat";
 inline constexpr const char* kPairsKey = "Pairs";
 inline constexpr const char* kTrustedCertificateKey = "TrustedCertificate";
 inline constexpr const char* kHistoryUrlKey = "HistoryUrl";
+inline constexpr const char* kHistorySaveTimerKey = "HistorySaveTimer";
 inline constexpr const char* kAlwaysOnTopKey = "AlwaysOnTop";
 inline constexpr const char* kOpacityKey = "Opacity";
 inline constexpr const char* kPlacementSection = "Window";
