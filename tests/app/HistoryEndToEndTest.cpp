@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,9 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
     ASSERT_GE(documents.days, 60);
     std::string rateUrl, historyUrl;
     double shownShare = 0;
+    // One widget folder for every start: a new WidgetProcess would start
+    // from no saved histories.
+    std::unique_ptr<Widget> kept;
     {
         ScriptedServer daily, history;
         ASSERT_TRUE(daily.Listening() && history.Listening());
@@ -170,7 +174,8 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
         rateUrl = daily.Url("/stats/eurofxref/eurofxref-daily.xml");
         historyUrl = history.Url("/stats/eurofxref/eurofxref-hist-90d.xml");
 
-        Widget widget(folder, rateUrl, historyUrl);
+        kept = std::make_unique<Widget>(folder, rateUrl, historyUrl);
+        Widget& widget = *kept;
         ASSERT_TRUE(widget.Start());
         ASSERT_TRUE(
             WaitUntil([&] { return WindowText(widget.window).rfind("Quillbrae - updated ", 0) == 0; }, 30s))
@@ -192,7 +197,7 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
 
     // Started again with the server gone: the same chart at once, grey.
     {
-        Widget widget(folder, rateUrl, historyUrl);
+        Widget& widget = *kept;
         ASSERT_TRUE(widget.Start());
         HWND chartPane = widget.Pane("RatePane");
         ASSERT_TRUE(
@@ -213,7 +218,7 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
         out << bytes;
     }
     {
-        Widget widget(folder, rateUrl, historyUrl);
+        Widget& widget = *kept;
         ASSERT_TRUE(widget.Start());
         const std::string text = WindowText(widget.window);
         const size_t note = text.find("history not read");
@@ -230,13 +235,15 @@ TEST_F(HistoryEndToEnd, KilledWhileSavingAlwaysStartsWithAReadableHistory)
     const std::string folder = TestFolder(WorkRoot);
     const EcbDocuments documents;
     std::string rateUrl, historyUrl;
+    std::unique_ptr<Widget> kept;
     {
         ScriptedServer daily, history;
         daily.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", documents.daily))});
         history.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", documents.history))});
         rateUrl = daily.Url("/daily.xml");
         historyUrl = history.Url("/hist.xml");
-        Widget widget(folder, rateUrl, historyUrl);
+        kept = std::make_unique<Widget>(folder, rateUrl, historyUrl);
+        Widget& widget = *kept;
         ASSERT_TRUE(widget.Start());
         ASSERT_TRUE(
             widget.ShowsRates() ||
@@ -249,12 +256,12 @@ TEST_F(HistoryEndToEnd, KilledWhileSavingAlwaysStartsWithAReadableHistory)
     ASSERT_TRUE(DecodeHistoryFile(ReadFile(path), first, failure)) << failure;
 
     // Saving every 20 ms, killed at a different moment each time.
+    Widget& widget = *kept;
+    widget.Set("Quillbrae", "HistorySaveTimer", "20");
     const auto start = std::chrono::steady_clock::now();
     int rounds = 0;
     for (; rounds < 100 && std::chrono::steady_clock::now() - start < 45s; ++rounds) {
         SCOPED_TRACE(rounds);
-        Widget widget(folder, rateUrl, historyUrl);
-        widget.Set("Quillbrae", "HistorySaveTimer", "20");
         ASSERT_TRUE(widget.Start());
         ASSERT_TRUE(widget.ShowsRates() || WaitUntil([&] { return widget.ShowsRates(); }, 10s))
             << "the saved prices show: " << WindowText(widget.window);

@@ -180,3 +180,39 @@ TEST(ChartTime, PointingAtTheChartShowsTheNearestSample)
 }
 
 }  // namespace
+
+TEST(ChartTime, ASeriesOfSeveralDaysSpreadsOverTheWholePlot)
+{
+    struct Case {
+        std::size_t count;
+        int64_t spacing;  // between samples
+        bool spread;
+    } const cases[] = {
+        {63, kMillisecondsPerDay, true},                         // a dated source's fixings
+        {2, 2 * kMillisecondsPerDay, true}, {63, 12000, false},  // a live feed's minutes
+        {2, kMillisecondsPerDay, false},                         // exactly a day: not more
+        {1, kMillisecondsPerDay, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.count) + " samples " + std::to_string(c.spacing) + " ms apart");
+        RateQuote quote;
+        quote.code = "EURUSD";
+        quote.priceText = "1.08";
+        quote.changeText = "+0.00";
+        FXRate record(quote);
+        record.history.clear();
+        for (std::size_t i = 0; i < c.count; ++i)
+            record.history.push_back({0.0f, 1700000000000 + static_cast<int64_t>(i) * c.spacing});
+        EXPECT_EQ(ChartSpreadsSamples(record), c.spread);
+    }
+    // 752 pixels wide: 63 spread samples reach from one end to the other,
+    // where 5 pixels apart they would cover 310.
+    EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, true) * 62, 752.0f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, false), 5.0f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(1000, 752.0f, 96, false), 0.752f);
+    // The tooltip finds the sample under the pointer the same way.
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 800 - 24, true), 62u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 24 + 376, true), 31u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 800 - 24, false), 62u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 24 + 155, false), 31u);
+}
