@@ -4,11 +4,13 @@
 #include "app/Quillbrae.h"
 #include "app/StartWithWindows.h"
 #include "base/Names.h"
+#include "base/UtcTime.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
 #include "rates/HistoryStore.h"
+#include "rates/RateHistory.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
 #include "tests/support/Picture.h"
@@ -543,6 +545,43 @@ TEST_F(WidgetInProcess, SavedHistoriesShowAtOnceGreyAndADamagedFileIsSetAsideWit
     Close();
     EXPECT_NE(GetFileAttributesA((historyPath + ".bad").c_str()), INVALID_FILE_ATTRIBUTES)
         << "kept after close";
+}
+
+TEST_F(WidgetInProcess, ADatedSourcesChangeIsAgainstThePreviousFixingWithItsFixingsAsSamples)
+{
+    // The daily page is dated 2026-12-07 (USD 1.0855); its history holds
+    // the three working days before it.
+    const std::string history = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gesmes:Envelope "
+                                "xmlns:gesmes=\"http://www.gesmes.org/xml/2002-08-01\" "
+                                "xmlns=\"http://www.ecb.int/vocabulary/2002-08-01/eurofxref\">\n<Cube>\n"
+                                "<Cube time='2026-12-04'><Cube currency='USD' rate='1.0800'/></Cube>\n"
+                                "<Cube time='2026-12-03'><Cube currency='USD' rate='1.0700'/></Cube>\n"
+                                "<Cube time='2026-12-02'><Cube currency='USD' rate='1.0750'/></Cube>\n"
+                                "</Cube>\n</gesmes:Envelope>\n";
+    ScriptedServer daily, fixings;
+    daily.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", kEcbDaily))});
+    fixings.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", history))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", daily.Url("/daily.xml").c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl", fixings.Url("/hist.xml").c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
+    EXPECT_EQ(fixings.Requests().size(), 1u);
+    {
+        const auto records = widget->ratePane.rates.Lock();
+        const FXRate& usd = records->front();
+        ASSERT_EQ(usd.code, "EURUSD");
+        EXPECT_EQ(usd.changeText, "+0.51") << "1.0855 against the fixing of 2026-12-04";
+        EXPECT_EQ(usd.openText, "1.08");
+        ASSERT_EQ(usd.history.size(), 3u) << "two fixings' changes, then the page's own sample";
+        const int64_t fixing = DaysFromCivil(2026, 12, 3) * kMillisecondsPerDay + kFixingMillisecondOfDay;
+        EXPECT_EQ(usd.history[0].time, fixing);
+        EXPECT_EQ(usd.history[1].time, fixing + kMillisecondsPerDay);
+        EXPECT_EQ((*records)[1].changeText, "+0.00") << "a pair the history does not hold";
+    }
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl"), fixings.Url("/hist.xml"));
+    Close();
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl"), fixings.Url("/hist.xml"))
+        << "kept as written";
 }
 
 TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
