@@ -87,9 +87,12 @@ float ChartSampleStep(std::size_t count, float width, int dpiValue, bool spread)
 {
     if (count < 2)
         return 0.0f;
-    if (spread)
+    const float most = dpi::Scale(chartMaxStep, dpiValue);
+    // Samples enough to fill the plot at the widest step are placed as
+    // always: a long series looks the same whatever it spans.
+    if (spread && static_cast<float>(count) * most < width)
         return width / static_cast<float>(count - 1);
-    return std::min(dpi::Scale(chartMaxStep, dpiValue), width / static_cast<float>(count));
+    return std::min(most, width / static_cast<float>(count));
 }
 
 std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiValue, int x, bool spread)

@@ -80,6 +80,7 @@ std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpi,
 bool ChartSpreadsSamples(const FXRate& record);
 
 // The distance between two samples' points: at most chartMaxStep (scaled)
-// and at most width / count; spread, width / (count - 1), so that the line
-// runs from one end of the plot to the other.
+// and at most width / count; spread, when that would leave part of the
+// plot empty, width / (count - 1), so that the line runs from one end of
+// the plot to the other.
 float ChartSampleStep(std::size_t count, float width, int dpi, bool spread);

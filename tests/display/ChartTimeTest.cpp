@@ -163,15 +163,16 @@ TEST(ChartTime, PointingAtTheChartShowsTheNearestSample)
     chart.PaintContent(canvas.Get(), area);
     const FXRate record = Dated(10, kMillisecondsPerDay);
     const std::size_t parentMoves = parent.received.size();
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(38, 100));
+    // Ten daily samples spread over the 352 pixels of the plot, 39 apart.
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(141, 100));
     EXPECT_EQ(tipText(), ChartSampleText(record, 3));
     EXPECT_TRUE(active());
     EXPECT_GT(parent.received.size(), parentMoves) << "the parent still sees the move (dragging)";
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(300, 100));
-    EXPECT_EQ(tipText(), ChartSampleText(record, 9)) << "beyond the newest sample: the newest";
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(370, 100));
+    EXPECT_EQ(tipText(), ChartSampleText(record, 9)) << "nearest the right end: the newest";
     SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(10, 100));
     EXPECT_FALSE(active()) << "in the margin, nothing";
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(29, 100));
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(68, 100));
     EXPECT_EQ(tipText(), ChartSampleText(record, 1));
     EXPECT_TRUE(active());
     SendMessageA(chart.window, WM_MOUSELEAVE, 0, 0);
@@ -210,6 +211,7 @@ TEST(ChartTime, ASeriesOfSeveralDaysSpreadsOverTheWholePlot)
     EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, true) * 62, 752.0f);
     EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, false), 5.0f);
     EXPECT_FLOAT_EQ(ChartSampleStep(1000, 752.0f, 96, false), 0.752f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(1000, 752.0f, 96, true), 0.752f) << "enough to fill the plot: as always";
     // The tooltip finds the sample under the pointer the same way.
     EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 800 - 24, true), 62u);
     EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 24 + 376, true), 31u);
