@@ -44,6 +44,7 @@ bool Quillbrae::Create()
     Stop();
     settings.Load(SettingsFilePath());
     TakeSettings();
+    LoadSavedHistories();
     return CreateTopLevelWindow();
 }
 
@@ -56,6 +57,9 @@ bool Quillbrae::OnCreate()
     tray.Add(window, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IconResource)));
     ratePane.CreateChild(window);
     chartPane.CreateChild(window);
+    // Saved prices show at once, marked stale, with a note if none could be read.
+    ShowStatus();
+    chartPane.ShowSelectedRate(ratePane);
     announcer.Voice().OnProblem(
         [this] { ui.Post([this] { ShowSpeechProblem(announcer.Voice().Problem()); }); });
     Start();
@@ -69,9 +73,11 @@ void Quillbrae::TakeSettings()
         std::lock_guard<std::mutex> guard(sourceMutex);
         rateUrl = settings.RateAddress(defaultRateUrl);
         wantedPairs = settings.Pairs().Codes();
+        historyUrl = settings.Current().historyUrl;
     }
     sourceProblem = IgnoredSourcesText(ParseRateSources(rateUrl));
     rateFormat = settings.Current().rateFormat;
+    historySaveMs = settings.Current().historySaveMs;
     ratePane.SetPairFilter(settings.Pairs());
     {
         std::lock_guard<std::mutex> guard(alertsMutex);
@@ -129,6 +135,7 @@ bool Quillbrae::OnClose()
     // The worker first: nothing it does may land after the settings are
     // written, and once it is gone nothing new is announced.
     Stop();
+    SaveHistoriesNow();
     SavePlacement();
     tray.Remove();
     // Silence the voice and let its thread go.

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +42,8 @@ public:
     static constexpr uint32_t WakeSettleMs = 2000;
     // Resume messages closer together than this belong to one wake.
     static constexpr uint32_t OneWakeMs = 30000;
+    // The histories are written to disk this often, and at close.
+    static constexpr uint32_t HistorySaveMs = Settings::DefaultHistorySaveMs;
 
     static constexpr uint32_t DefaultUpdateInterval = Settings::DefaultUpdateInterval;
     static constexpr uint32_t PublicUpdateInterval = Settings::PublicUpdateInterval;
@@ -102,6 +105,9 @@ public:
     // set before Create. Tests point it at loopback.
     std::string defaultRateUrl = names::kDefaultRateUrl;
     RateFormat rateFormat = RateFormat::Auto;
+    // How often the worker saves the histories ("HistorySaveTimer"; tests
+    // make it short).
+    uint32_t historySaveMs = HistorySaveMs;
     // The settings file: read by Create, written back at close. Window
     // thread only.
     Settings settings;
@@ -139,6 +145,8 @@ private:
     // The codes of "Pairs", which the worker makes as crosses when a
     // document does not quote them; guarded by sourceMutex.
     std::vector<std::string> wantedPairs;
+    // "HistoryUrl"; guarded by sourceMutex.
+    std::string historyUrl;
     std::mutex alertsMutex;  // guards alerts: the worker checks, the dialog replaces
     PriceAlerts alerts;      // guarded by alertsMutex
     SettingsDialog settingsDialog;
@@ -147,6 +155,20 @@ private:
     // Window thread: brings the window text, the tray tip, the rate pane's
     // status lines and the stale colours in step with the status.
     void ShowStatus();
+
+    // quillbrae.history beside the settings file.
+    std::string HistoryPath() const;
+    // Window thread, before the worker starts: reads the saved histories
+    // into the list, so that the last prices and chart show at once.
+    void LoadSavedHistories();
+    // Writes the histories: the list is encoded under its lock, written
+    // without it. Called by the worker, and at close once it is gone.
+    void SaveHistoriesNow();
+    // Worker: the source's own history for each dated source, read at
+    // start and once a day.
+    // `read` holds when each was last asked (UTC ms), by address.
+    void RefreshSourceHistories(const std::vector<std::string>& urls, const std::string& otherHistoryUrl,
+                                std::map<std::string, int64_t>& read);
 
     RateUpdater updater;  // the worker's; set up before it starts
     // Owned: auto-reset; set by "&Update now" and on waking, waited on by the worker.
@@ -163,4 +185,8 @@ private:
     std::string speechProblem;         // window thread only: why nothing is spoken; "" when all is well
     std::string sourceProblem;         // window thread only: addresses of "RateUrl" left out; "" for none
     std::string settingsProblem;       // window thread only: why the settings were not saved; "" when saved
+    std::string historyProblem;  // window thread only: why the saved histories were not read; "" when read
+    // Window thread only: the list holds saved prices; they show as stale
+    // until the first update succeeds.
+    bool showingSaved = false;
 };

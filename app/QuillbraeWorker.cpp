@@ -2,9 +2,13 @@
 
 #include "app/AlertBalloon.h"
 #include "base/Clock.h"
+#include "base/UtcTime.h"
 #include "update/Backoff.h"
 #include "update/RateSources.h"
+#include "update/SourceHistory.h"
 
+#include <algorithm>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -36,6 +40,10 @@ uint32_t Quillbrae::Run()
         return updater.Update(ratePane.rates, source.url, source.validators, *source.connection, deadline,
                               StopFlag(), rateFormat);
     };
+    uint32_t lastSave = ClockMilliseconds();
+    std::vector<std::string> sourceUrls;
+    std::string otherHistoryUrl;
+    std::map<std::string, int64_t> historiesRead;
     while (!stopRequested) {
         {
             std::lock_guard<std::mutex> guard(sourceMutex);
@@ -47,9 +55,16 @@ uint32_t Quillbrae::Run()
                 if (list.urls.empty())
                     list.urls.assign(1, sourcesText);
                 sources.emplace(list.urls, ClockMilliseconds, JitterShare);
+                sourceUrls = list.urls;
             }
+            otherHistoryUrl = historyUrl;
             updater.SetWantedPairs(wantedPairs);
         }
+        // Before the rates, so that the first list's change figures are
+        // already against the previous fixing.
+        RefreshSourceHistories(sourceUrls, otherHistoryUrl, historiesRead);
+        if (stopRequested)
+            break;
         // One deadline for the whole cycle, however many sources it asks.
         deadline = updater.CycleDeadline();
         std::optional<UpdateOutcome> outcome = sources->Cycle(ask, updateInterval, StopFlag());
@@ -71,7 +86,14 @@ uint32_t Quillbrae::Run()
         const uint32_t waitFrom = ClockMilliseconds();
         const uint32_t due = sources->RemainingMs();
         for (uint32_t remaining; (remaining = sources->RemainingMs()) > 0;) {
-            Wake woken = WaitForStopOr(updateNowEvent.Get(), remaining);
+            // The histories are saved between cycles, never while one runs.
+            const uint32_t sinceSave = ClockMilliseconds() - lastSave;
+            if (sinceSave >= historySaveMs) {
+                SaveHistoriesNow();
+                lastSave = ClockMilliseconds();
+                continue;
+            }
+            Wake woken = WaitForStopOr(updateNowEvent.Get(), std::min(remaining, historySaveMs - sinceSave));
             if (woken == Wake::Stop)
                 return 0;
             if (woken == Wake::Other) {
@@ -134,4 +156,30 @@ void Quillbrae::CheckAlerts()
     }
     if (!balloon.empty())
         ui.Post([this, balloon] { tray.ShowBalloon(balloon, ProgramName()); });
+}
+
+void Quillbrae::RefreshSourceHistories(const std::vector<std::string>& urls,
+                                       const std::string& otherHistoryUrl,
+                                       std::map<std::string, int64_t>& read)
+{
+    for (const std::string& url : urls) {
+        const int64_t now = UtcMilliseconds();
+        const auto last = read.find(url);
+        // A clock set back counts as a new day too.
+        if (last != read.end() && now >= last->second && now - last->second < kHistoryRefreshMs)
+            continue;
+        read[url] = now;
+        const std::string address = HistoryAddressFor(url, otherHistoryUrl, now);
+        if (address.empty())
+            continue;
+        RateHistory history;
+        std::string failure;
+        // A history that cannot be read leaves the change figures against
+        // the list's own opening; it is asked again the next day.
+        if (FetchRateHistory(address, StopFlag(), updater.CycleDeadline(), nullptr,
+                             updater.TrustedCertificate(), history, failure))
+            updater.SetSourceHistory(url, std::move(history));
+        if (stopRequested)
+            return;
+    }
 }

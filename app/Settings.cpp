@@ -53,8 +53,9 @@ bool Settings::Values::operator==(const Values& other) const
 {
     return updateInterval == other.updateInterval && rateUrl == other.rateUrl &&
            rateFormat == other.rateFormat && pairs == other.pairs &&
-           trustedCertificate == other.trustedCertificate && proxy == other.proxy && alerts == other.alerts &&
-           placement == other.placement && alwaysOnTop == other.alwaysOnTop && opacity == other.opacity;
+           trustedCertificate == other.trustedCertificate && proxy == other.proxy &&
+           historyUrl == other.historyUrl && alerts == other.alerts && placement == other.placement &&
+           alwaysOnTop == other.alwaysOnTop && opacity == other.opacity;
 }
 
 Settings::Settings()
@@ -119,6 +120,14 @@ void Settings::Read(const IniText& settings)
     values.pairs = PairFilter::Parse(text(Section, names::kPairsKey).value_or(std::string())).Text();
     values.trustedCertificate = text(Section, names::kTrustedCertificateKey).value_or(std::string());
     values.proxy = std::string(TrimSpace(text(Section, names::kProxyKey).value_or(std::string())));
+    values.historyUrl = text(Section, names::kHistoryUrlKey).value_or(std::string());
+    // Read only, never written: the default is the program's.
+    if (std::optional<std::string> save = text(Section, names::kHistorySaveTimerKey)) {
+        const int64_t ms = IniInteger(*save).value_or(0);
+        if (ms > 0)
+            values.historySaveMs =
+                static_cast<uint32_t>(std::clamp<int64_t>(ms, ShortestHistorySaveMs, DefaultHistorySaveMs));
+    }
 
     for (std::string& entry : settings.Section(names::kAlertsSection).value_or(std::vector<std::string>())) {
         if (entry.find('\0') != std::string::npos) {
@@ -157,6 +166,10 @@ void Settings::Change(const Values& changed)
     values.rateUrl = std::string(TrimSpace(OneLine(values.rateUrl)));
     values.trustedCertificate = std::string(TrimSpace(OneLine(values.trustedCertificate)));
     values.proxy = std::string(TrimSpace(OneLine(values.proxy)));
+    values.historyUrl = std::string(TrimSpace(OneLine(values.historyUrl)));
+    // Too long to be an address: none, as for "RateUrl".
+    if (values.historyUrl.size() > LongestRateUrl)
+        values.historyUrl.clear();
     values.alerts.clear();
     for (const std::string& entry : changed.alerts) {
         // An entry that would read back as a comment or a section header is none.
@@ -195,6 +208,8 @@ std::string Settings::Merge(std::string_view fileNow) const
     write(names::kTrustedCertificateKey, values.trustedCertificate != loaded.trustedCertificate, false,
           values.trustedCertificate.empty(), values.trustedCertificate);
     write(names::kProxyKey, values.proxy != loaded.proxy, false, values.proxy.empty(), values.proxy);
+    write(names::kHistoryUrlKey, values.historyUrl != loaded.historyUrl, false, values.historyUrl.empty(),
+          values.historyUrl);
     write(names::kAlwaysOnTopKey, values.alwaysOnTop != loaded.alwaysOnTop, false,
           values.alwaysOnTop == defaults.alwaysOnTop, values.alwaysOnTop ? "1" : "0");
     write(names::kOpacityKey, values.opacity != loaded.opacity, false, values.opacity == defaults.opacity,

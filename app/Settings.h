@@ -37,6 +37,8 @@ public:
     // A rate page address longer than this is not one: the default is used
     // meanwhile, and the file keeps what it has.
     static constexpr size_t LongestRateUrl = 2048;
+    static constexpr uint32_t DefaultHistorySaveMs = 5 * 60 * 1000;
+    static constexpr uint32_t ShortestHistorySaveMs = 20;
     static constexpr int LowestOpacity = 40;
     static constexpr int HighestOpacity = 100;
     // A larger file is no settings file: it is neither read nor replaced.
@@ -58,6 +60,13 @@ public:
         // "Proxy" as written: "host:port", "none", or empty for the
         // system's settings.
         std::string proxy;
+        // "HistoryUrl": where a source other than the ECB's or
+        // Frankfurter's keeps its history (either shape); empty for none.
+        std::string historyUrl;
+        // "HistorySaveTimer": milliseconds between saves of the histories,
+        // ShortestHistorySaveMs to DefaultHistorySaveMs; for tests that
+        // kill the widget while it saves. Never written.
+        uint32_t historySaveMs = DefaultHistorySaveMs;
         // The "Alerts" section's entries, "CODE=above X; below X".
         std::vector<std::string> alerts;
         StoredPlacement placement;

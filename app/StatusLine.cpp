@@ -24,21 +24,27 @@ void Quillbrae::ShowStatus()
     const uint64_t now = ClockMilliseconds64();
     const uint32_t interval = updateInterval;
     std::string text = current.Text();
-    for (const std::string* problem : {&sourceProblem, &speechProblem, &settingsProblem}) {
+    for (const std::string* problem : {&sourceProblem, &historyProblem, &speechProblem, &settingsProblem}) {
         if (!problem->empty())
             text += (text.empty() ? "" : "; ") + *problem;
     }
-    bool stale = current.Stale(now, interval);
+    // Saved prices are old by nature: stale until an update succeeds (a
+    // status that has never succeeded has no time left to count down).
+    const std::optional<uint32_t> fresh = current.UntilStale(now, interval);
+    const bool stale = current.Stale(now, interval) || (showingSaved && !fresh);
     if (text != shownStatus) {
         shownStatus = text;
         SetText(WindowText(text).c_str());
         tray.SetTip(WindowText(text));
     }
-    ratePane.SetStatus(text, current.Warning() || !sourceProblem.empty() || !speechProblem.empty() || !settingsProblem.empty(), stale);
+    ratePane.SetStatus(text,
+                       current.Warning() || !sourceProblem.empty() || !historyProblem.empty() ||
+                           !speechProblem.empty() || !settingsProblem.empty(),
+                       stale);
     chartPane.SetStale(stale);
     // Staleness comes with time alone: look again when it is due.
-    if (std::optional<uint32_t> until = current.UntilStale(now, interval))
-        SetTimer(window, StaleTimerId, *until + 1, nullptr);
+    if (fresh)
+        SetTimer(window, StaleTimerId, *fresh + 1, nullptr);
     else
         KillTimer(window, StaleTimerId);
 }

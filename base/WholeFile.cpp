@@ -358,3 +358,13 @@ WholeFileReplace ReplaceWholeFile(const std::string& path, std::string_view byte
 }
 
 #endif
+
+bool MoveWholeFile(const std::string& from, const std::string& to)
+{
+#ifdef _WIN32
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}

@@ -39,3 +39,7 @@ struct WholeFileReplace {
 // file at `path`, if any, is left byte for byte as it was and the temporary
 // file is removed. A file marked read-only (on Windows) is not replaced.
 WholeFileReplace ReplaceWholeFile(const std::string& path, std::string_view bytes);
+
+// Moves the file at `from` to `to` in one step, replacing a file there: for
+// putting a file aside under another name. False when it could not.
+bool MoveWholeFile(const std::string& from, const std::string& to);

@@ -64,7 +64,8 @@ void ChartPane::PointAt(int x, int y)
         HideSampleTip();
         return;
     }
-    const std::size_t index = NearestChartSample(shownCopy->history.size(), 0, width, dpi, x);
+    const std::size_t index =
+        NearestChartSample(shownCopy->history.size(), 0, width, dpi, x, ChartSpreadsSamples(*shownCopy));
     TOOLINFOA tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = window;

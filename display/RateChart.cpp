@@ -74,14 +74,34 @@ std::string ChartSampleText(const FXRate& record, std::size_t index)
            FormatText("%+.2f", static_cast<double>(record.baseValue + sample.value));
 }
 
-std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiValue, int x)
+bool ChartSpreadsSamples(const FXRate& record)
+{
+    if (record.history.size() < 2)
+        return false;
+    const int64_t first = record.history.front().time;
+    const int64_t last = record.history.back().time;
+    return last > first && last - first > kMillisecondsPerDay;
+}
+
+float ChartSampleStep(std::size_t count, float width, int dpiValue, bool spread)
+{
+    if (count < 2)
+        return 0.0f;
+    const float most = dpi::Scale(chartMaxStep, dpiValue);
+    // Samples enough to fill the plot at the widest step are placed as
+    // always: a long series looks the same whatever it spans.
+    if (spread && static_cast<float>(count) * most < width)
+        return width / static_cast<float>(count - 1);
+    return std::min(most, width / static_cast<float>(count));
+}
+
+std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiValue, int x, bool spread)
 {
     const int width = ChartPlotWidth(a, b, dpiValue);
     if (count < 2 || width <= 0)
         return 0;
     // As DrawHistory places them: sample i at left + i * step.
-    const float step =
-        std::min(dpi::Scale(chartMaxStep, dpiValue), static_cast<float>(width) / static_cast<float>(count));
+    const float step = ChartSampleStep(count, static_cast<float>(width), dpiValue, spread);
     const float left = static_cast<float>(int64_t{a} + dpi::Scale(chartMargin, dpiValue));
     const float position = std::round((static_cast<float>(x) - left) / step);
     if (!(position > 0.0f))
@@ -131,7 +151,7 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
 {
     const std::vector<FXRate::TimeRate>& samples = record.history;
     size_t count = samples.size();
-    float step = std::min(scaled(chartMaxStep), width / static_cast<float>(count));
+    float step = ChartSampleStep(count, width, scaled.dpi, ChartSpreadsSamples(record));
     float x = left;
     int leftColumn = ChartPixel(left, 0);
     float lowest = record.lowValue - record.baseValue;

@@ -71,4 +71,16 @@ int64_t LocalMilliseconds(int64_t utc);
 
 // Of `count` samples (at least one) drawn between a and b at `dpi`, the one
 // drawn nearest to the horizontal position x.
-std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpi, int x);
+std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpi, int x, bool spread = false);
+
+// Whether the chart spreads `record`'s samples over the whole plot width
+// (ChartSampleStep): a series that spans more than a day, as a dated
+// source's fixings do. A live feed's series of that length holds far more
+// samples than columns, so it is drawn as before.
+bool ChartSpreadsSamples(const FXRate& record);
+
+// The distance between two samples' points: at most chartMaxStep (scaled)
+// and at most width / count; spread, when that would leave part of the
+// plot empty, width / (count - 1), so that the line runs from one end of
+// the plot to the other.
+float ChartSampleStep(std::size_t count, float width, int dpi, bool spread);

@@ -118,3 +118,36 @@ void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>
         }
     }
 }
+
+void TakeFixingSamples(std::vector<FXRate>& records, const RateHistory& history)
+{
+    for (FXRate& record : records) {
+        if (record.history.empty())
+            continue;
+        const PairHistory* pair = nullptr;
+        for (const PairHistory& held : history.pairs) {
+            if (held.code == record.code) {
+                pair = &held;
+                break;
+            }
+        }
+        if (pair == nullptr || pair->points.size() < 2)
+            continue;
+        const int64_t firstOwn = record.history.front().time;
+        if (firstOwn <= pair->points[pair->points.size() - 2].time)
+            continue;  // its series reaches back into the fixings' days already
+        std::vector<RateSample> series;
+        HistoryShape shape;
+        for (std::size_t i = 1; i < pair->points.size() && pair->points[i].time < firstOwn; ++i) {
+            const float change =
+                ReadRateNumber(PercentChangeText(pair->points[i].value, pair->points[i - 1].value));
+            AppendToHistory(series, shape, RateSample{change - record.baseValue, pair->points[i].time});
+        }
+        if (series.empty())
+            continue;
+        for (const RateSample& own : record.history)
+            AppendToHistory(series, shape, own);
+        record.history = std::move(series);
+        record.historyShape = shape;
+    }
+}

@@ -39,3 +39,10 @@ bool PreviousFixing(const PairHistory& pair, int64_t before, double& value);
 // code, as the merge finds it): a record keeps the opening text of its first
 // list, but against the previous fixing the opening moves with every day.
 void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>& quotes);
+
+// Gives each record the history holds its fixings as samples, before the
+// samples it took itself: each fixing's sample is its change from the
+// fixing before, as the change column shows a day's, at the fixing's time.
+// A record that holds a sample from the fixings' days already (given them
+// before, or saved) is left as it is.
+void TakeFixingSamples(std::vector<FXRate>& records, const RateHistory& history);

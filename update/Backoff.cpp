@@ -17,7 +17,7 @@ bool MayAskForRetryAfter(int status)
     return status == 429 || status == 503;
 }
 
-} // namespace
+}  // namespace
 
 Backoff::Backoff(Clock clockSource, Random randomSource)
     : clock(std::move(clockSource)), random(std::move(randomSource)), scheduledAt(clock())

@@ -14,8 +14,8 @@
 // schedule can be tested without waiting.
 class Backoff {
 public:
-    using Clock = std::function<uint32_t()>; // milliseconds; may wrap
-    using Random = std::function<double()>;  // uniform in [0, 1)
+    using Clock = std::function<uint32_t()>;  // milliseconds; may wrap
+    using Random = std::function<double()>;   // uniform in [0, 1)
 
     static constexpr uint32_t kLongestDelayMs = 5u * 60u * 1000u;
     static constexpr uint32_t kLongestRetryAfterMs = 60u * 60u * 1000u;
@@ -40,7 +40,7 @@ private:
 
     Clock clock;
     Random random;
-    int failures = 0;         // consecutive, up to the last outcome
-    uint32_t scheduledAt = 0; // clock reading when the delay was set
+    int failures = 0;          // consecutive, up to the last outcome
+    uint32_t scheduledAt = 0;  // clock reading when the delay was set
     uint32_t delay = 0;
 };

@@ -109,7 +109,8 @@ std::string IgnoredSourcesText(const RateSourceList& list)
     if (list.rejected.empty())
         return std::string();
     return "ignored " + list.rejected.front() +
-           (list.rejected.size() > 1 ? " and " + std::to_string(list.rejected.size() - 1) + " more" : std::string());
+           (list.rejected.size() > 1 ? " and " + std::to_string(list.rejected.size() - 1) + " more"
+                                     : std::string());
 }
 
 void RateSources::CloseConnections()

@@ -124,7 +124,7 @@ bool ReadAsctimeDate(Reader in, Date& d)
     std::string weekday;
     if (!(in.Word(weekday) && in.Literal(" ") && in.Month(d.month) && in.Literal(" ")))
         return false;
-    in.Literal(" "); // a one-digit day is padded with a space
+    in.Literal(" ");  // a one-digit day is padded with a space
     return in.Number(-2, d.day) && in.Literal(" ") && in.Time(d.hour, d.minute, d.second) &&
            in.Literal(" ") && in.Number(4, d.year) && in.Done();
 }
@@ -143,7 +143,7 @@ uint32_t Bounded(int64_t seconds)
     return static_cast<uint32_t>(seconds);
 }
 
-} // namespace
+}  // namespace
 
 int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int second)
 {
@@ -188,7 +188,7 @@ std::optional<int64_t> ParseHttpDate(std::string_view value, std::time_t now)
         return std::nullopt;
     // The year a two-digit year is judged against.
     int64_t days = static_cast<int64_t>(now) / 86400;
-    int thisYear = 1970 + static_cast<int>(days / 365); // close enough for a century window
+    int thisYear = 1970 + static_cast<int>(days / 365);  // close enough for a century window
     Date date;
     Reader reader(value);
     if (!(ReadFixDate(reader, date) || ReadRfc850Date(reader, date, thisYear) ||

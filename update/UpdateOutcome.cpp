@@ -2,7 +2,10 @@
 
 #include "http/HttpFailure.h"
 
-std::string FailureText(int code) { return HttpFailureText(code); }
+std::string FailureText(int code)
+{
+    return HttpFailureText(code);
+}
 
 std::string HttpStatusText(int status)
 {

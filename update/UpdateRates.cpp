@@ -71,6 +71,7 @@ struct Fetch {
     SteadyTime deadline = std::chrono::steady_clock::now() + kCycleLimit;
     KeptConnection* connection = nullptr;  // borrowed; null for one of the client's own
     const ProxyConfig* proxy = nullptr;    // borrowed; null for the system's settings
+    const RateHistory* history = nullptr;  // borrowed; the page's own fixings, may be null
 };
 
 // "proxy refused: 407 authentication required": the proxy's status in words
@@ -185,8 +186,15 @@ UpdateOutcome Cycle(SharedRates& rates, const std::string& url, const std::atomi
                 MergeQuotes(*access, decoded.quotes);
                 outcome.pairs = decoded.quotes.size();
             } else {
-                const std::vector<RateQuote> quotes = QuotesFromDocument(decoded.document, *access);
+                const std::vector<RateQuote> quotes =
+                    fetch.history ? QuotesFromDocument(decoded.document, *access, *fetch.history)
+                                  : QuotesFromDocument(decoded.document, *access);
                 MergeQuotes(*access, quotes);
+                // Against the previous fixing, the opening moves with every day.
+                if (fetch.history) {
+                    TakeOpeningTexts(*access, quotes);
+                    TakeFixingSamples(*access, *fetch.history);
+                }
                 outcome.pairs = quotes.size();
             }
             outcome.kind = UpdateOutcome::Kind::Updated;
@@ -236,6 +244,9 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
     fetch.deadline = deadline;
     fetch.connection = &pageConnection;
     fetch.proxy = &proxy;
+    const auto held = histories.find(url);
+    if (held != histories.end())
+        fetch.history = &held->second;
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

@@ -2,12 +2,14 @@
 #include "http/KeptConnection.h"
 #include "rates/FXRate.h"
 #include "rates/RateFormat.h"
+#include "rates/RateHistory.h"
 #include "rates/RateQuote.h"
 #include "rates/SharedRates.h"
 #include "update/UpdateOutcome.h"
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,15 @@ public:
     // document does not quote but its own quotes make are added to it as
     // crosses (AddCrossRates). Set before the cycles start.
     void SetWantedPairs(std::vector<std::string> codes) { wantedPairs = std::move(codes); }
+    // The source's own history of fixings for the page at `url`: its
+    // documents' change figures are then against the previous fixing
+    // (QuotesFromDocument with a history).
+    void SetSourceHistory(const std::string& url, RateHistory history)
+    {
+        histories[url] = std::move(history);
+    }
+    // The extra trusted root, for other downloads from the same sources.
+    const std::string& TrustedCertificate() const { return trustedCertificate; }
     // Another bound for each cycle than kCycleLimit (tests).
     void SetCycleLimit(std::chrono::milliseconds limit) { cycleLimit = limit; }
 
@@ -99,5 +110,6 @@ private:
     KeptConnection connection;  // the probes and requests of every cycle, while the server keeps it
     RateListValidators validators;
     std::vector<std::string> wantedPairs;
+    std::map<std::string, RateHistory> histories;  // by page address
     std::atomic<int> lastResult{0};
 };

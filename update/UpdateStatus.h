@@ -42,7 +42,7 @@ private:
     UpdateOutcome last;
     std::optional<std::time_t> lastSuccessWhen;  // wall clock, for the text
     uint64_t lastSuccessClock = 0;               // millisecond clock, for staleness
-    uint32_t lastSuccessHeldMs = 0;               // how long its source is left alone (0: the interval)
+    uint32_t lastSuccessHeldMs = 0;              // how long its source is left alone (0: the interval)
 };
 
 // "HH:MM:SS" of `when` in local time.

@@ -4,10 +4,13 @@
 #include "app/Quillbrae.h"
 #include "app/StartWithWindows.h"
 #include "base/Names.h"
+#include "base/UtcTime.h"
 #include "http/HttpFailure.h"
 #include "http/SocketLibrary.h"
 #include "rates/DecodeRates.h"
 #include "rates/DocumentQuotes.h"
+#include "rates/HistoryStore.h"
+#include "rates/RateHistory.h"
 #include "tests/app/ScriptedRates.h"
 #include "tests/support/MessageWait.h"
 #include "tests/support/Picture.h"
@@ -33,8 +36,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int ScreenX(LPARAM value) { return static_cast<short>(LOWORD(value)); }
-int ScreenY(LPARAM value) { return static_cast<short>(HIWORD(value)); }
+int ScreenX(LPARAM value)
+{
+    return static_cast<short>(LOWORD(value));
+}
+int ScreenY(LPARAM value)
+{
+    return static_cast<short>(HIWORD(value));
+}
 
 std::string WindowText(HWND window)
 {
@@ -48,10 +57,14 @@ auto IsColour(COLORREF colour)
     return [colour](COLORREF pixel) { return pixel == colour; };
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 bool EndsWith(const std::string& text, const std::string& suffix)
 {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 class WidgetInProcess : public ::testing::Test {
@@ -73,10 +86,20 @@ protected:
     {
         DeleteFileA(SettingsFilePath().c_str());
         RemoveDirectoryA(SettingsFilePath().c_str());
+        ForgetHistories();
+    }
+    static void ForgetHistories()
+    {
+        DeleteFileA(HistoryPathBeside(SettingsFilePath()).c_str());
+        DeleteFileA((HistoryPathBeside(SettingsFilePath()) + ".bad").c_str());
     }
 
-    void Open()
+    // Each start begins from no saved histories: what one run kept would be
+    // the next one's first list.
+    void Open(bool keepHistories = false)
     {
+        if (!keepHistories)
+            ForgetHistories();
         widget = std::make_unique<Quillbrae>();
         // Never the public sources: a test must not reach the internet.
         widget->defaultRateUrl = kNowhereDefault;
@@ -90,14 +113,16 @@ protected:
         auto start = std::chrono::steady_clock::now();
         widget->OnCommand(Quillbrae::ExitCommand, 0);
         bool closed = PumpUntil([&] { return !IsWindow(hwnd); }, 15s);
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         EXPECT_TRUE(closed);
         widget.reset();
         return ms;
     }
 
     // Stands in for the public sources when the settings name none.
-    static constexpr const char* kNowhereDefault = "http://127.0.0.1:9/default.asp http://127.0.0.1:9/fallback.asp";
+    static constexpr const char* kNowhereDefault =
+        "http://127.0.0.1:9/default.asp http://127.0.0.1:9/fallback.asp";
 
     SocketLibrary sockets;
     std::unique_ptr<Quillbrae> widget;
@@ -110,8 +135,9 @@ TEST_F(WidgetInProcess, UpdateTimerIsReadWithItsFloorAndWrittenBack)
         uint32_t interval;
     };
     const Case cases[] = {
-        {nullptr, 12000}, {"11000", 10000}, {"12000", 12000}, {"60000", 60000}, {"0", 10000},
-        {"-5", 10000},    {"text", 10000},  {"10000", 10000}, {"99999999999999", Quillbrae::LongestUpdateInterval},
+        {nullptr, 12000}, {"11000", 10000}, {"12000", 12000},
+        {"60000", 60000}, {"0", 10000},     {"-5", 10000},
+        {"text", 10000},  {"10000", 10000}, {"99999999999999", Quillbrae::LongestUpdateInterval},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
@@ -178,7 +204,8 @@ TEST_F(WidgetInProcess, SettingsThatCannotBeWrittenLoseNothingElse)
     Clear();
     ASSERT_TRUE(CreateDirectoryA(SettingsFilePath().c_str(), nullptr));  // a folder where the file would be
     Open();
-    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval) << "no settings: the default sources";
+    EXPECT_EQ(widget->updateInterval.load(), Quillbrae::PublicUpdateInterval)
+        << "no settings: the default sources";
     HWND hwnd = widget->window;
     Close();
     EXPECT_FALSE(IsWindow(hwnd));
@@ -212,14 +239,13 @@ TEST_F(WidgetInProcess, AlwaysOnTopAndOpacityComeFromTheSettings)
         bool topmost;
         int alpha;  // -1: not a layered window
     } const cases[] = {
-        {nullptr, nullptr, true, -1},
-        {"0", "70", false, 179},
-        {"1", "100", true, -1},
-        {"1", "5", true, 102},      // pulled up to 40 %
-        {"yes", "abc", true, -1},   // no numbers: the defaults
+        {nullptr, nullptr, true, -1}, {"0", "70", false, 179},
+        {"1", "100", true, -1},       {"1", "5", true, 102},  // pulled up to 40 %
+        {"yes", "abc", true, -1},                             // no numbers: the defaults
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.onTop ? c.onTop : "(missing)") + " / " + (c.opacity ? c.opacity : "(missing)"));
+        SCOPED_TRACE(std::string(c.onTop ? c.onTop : "(missing)") + " / " +
+                     (c.opacity ? c.opacity : "(missing)"));
         WriteSetting(SettingsFilePath(), "Quillbrae", "AlwaysOnTop", c.onTop);
         WriteSetting(SettingsFilePath(), "Quillbrae", "Opacity", c.opacity);
         Open();
@@ -317,7 +343,8 @@ TEST_F(WidgetInProcess, FailuresSpaceTheAttemptsOutMoreAndMore)
     for (size_t k = 0; k + 1 < cycles; ++k) {
         // From the end of one cycle's request to the start of the next.
         double gap =
-            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2]).count();
+            std::chrono::duration<double, std::milli>(times[from + 3 * (k + 1)] - times[from + 3 * k + 2])
+                .count();
         double planned = interval * double(2u << k);  // 2, 4, 8, 16 intervals
         SCOPED_TRACE(testing::Message() << "gap " << k << ": " << gap << " ms, planned " << planned);
         EXPECT_GE(gap, planned * 0.9 - 5);
@@ -359,8 +386,8 @@ std::string LastGet(const ScriptedServer& server)
 size_t Gets(const ScriptedServer& server)
 {
     const std::vector<std::string> requests = server.Requests();
-    return static_cast<size_t>(
-        std::count_if(requests.begin(), requests.end(), [](const std::string& r) { return r.rfind("GET ", 0) == 0; }));
+    return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
+                                             [](const std::string& r) { return r.rfind("GET ", 0) == 0; }));
 }
 
 TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneReturns)
@@ -369,13 +396,15 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     preferred.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("503 Service Unavailable", "busy"))});
     fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(3)))});
     // Told apart in the status by the names they are reached by.
-    const std::string urls = "http://localhost:" + std::to_string(preferred.Port()) + names::kDefaultRatePath +
-                             " ftp://127.0.0.1/nothing.asp " + fallback.Url(names::kDefaultRatePath);
+    const std::string urls = "http://localhost:" + std::to_string(preferred.Port()) +
+                             names::kDefaultRatePath + " ftp://127.0.0.1/nothing.asp " +
+                             fallback.Url(names::kDefaultRatePath);
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", urls.c_str());
     Open();
     auto text = [&] { return WindowText(widget->window); };
     ASSERT_TRUE(PumpUntil([&] { return StartsWith(text(), "Quillbrae - updated "); }, 15s)) << text();
-    EXPECT_TRUE(EndsWith(text(), " from 127.0.0.1; ignored ftp://127.0.0.1/nothing.asp: not an http or https address"))
+    EXPECT_TRUE(EndsWith(
+        text(), " from 127.0.0.1; ignored ftp://127.0.0.1/nothing.asp: not an http or https address"))
         << text();
     EXPECT_EQ(widget->ratePane.rates.Lock()->size(), 3u);
     EXPECT_EQ(Gets(preferred), 1u);
@@ -384,7 +413,8 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     // Both fail: the status names the last one asked.
     fallback.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("500 Internal Server Error", ""))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
-    ASSERT_TRUE(PumpUntil([&] { return text().find(": HTTP 500 from 127.0.0.1;") != std::string::npos; }, 10s))
+    ASSERT_TRUE(
+        PumpUntil([&] { return text().find(": HTTP 500 from 127.0.0.1;") != std::string::npos; }, 10s))
         << text();
 
     // The preferred source answers again, saying how long its answer stays
@@ -392,7 +422,8 @@ TEST_F(WidgetInProcess, SeveralSourcesFallBackInTheSameCycleAndThePreferredOneRe
     preferred.SetFallback({ScriptedServer::Send(
         ScriptedServer::Answer("200 OK", RateList(4), "Cache-Control: public, max-age=1800\r\n"))});
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
-    ASSERT_TRUE(PumpUntil([&] { return text().find(" from localhost, next check ") != std::string::npos; }, 10s))
+    ASSERT_TRUE(
+        PumpUntil([&] { return text().find(" from localhost, next check ") != std::string::npos; }, 10s))
         << text();
     const size_t fallbackGets = Gets(fallback);
     EXPECT_EQ(LastGet(preferred).find("If-None-Match"), std::string::npos);
@@ -421,8 +452,9 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     Open();
     SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
-    widget->updateInterval = 200;  // stale 500 ms after the last success
+    ASSERT_TRUE(
+        PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    widget->updateInterval = 200;                       // stale 500 ms after the last success
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);  // a second sample: the chart draws a line
     const COLORREF line = RGB(0xEB, 0x52, 0x5D), staleLine = RGB(0xA0, 0xA0, 0xA0);
     auto fresh = [&] {
@@ -444,6 +476,116 @@ TEST_F(WidgetInProcess, RowsAndTheChartLineGreyOnceStaleAndRegainColoursAfterRec
     widget->OnCommand(Quillbrae::UpdateNowCommand, 0);
     ASSERT_TRUE(PumpUntil(fresh, 10s)) << WindowText(widget->window);
     EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - updated"));
+}
+
+TEST_F(WidgetInProcess, SavedHistoriesShowAtOnceGreyAndADamagedFileIsSetAsideWithOneNote)
+{
+    const std::string historyPath = HistoryPathBeside(SettingsFilePath());
+    std::vector<std::string> shown;
+    {
+        ScriptedServer server;
+        server.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", RateList(6)))});
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
+        Open();
+        ASSERT_TRUE(
+            PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+        for (const FXRate& rate : *widget->ratePane.rates.Lock())
+            shown.push_back(rate.code + " " + rate.priceText);
+        ASSERT_FALSE(shown.empty());
+        Close();
+    }
+    ASSERT_NE(GetFileAttributesA(historyPath.c_str()), INVALID_FILE_ATTRIBUTES) << "saved at close";
+
+    // Started again with no source to reach: the same prices at once, grey.
+    const std::string nowhere = std::string("http://127.0.0.1:9") + names::kDefaultRatePath;
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", nowhere.c_str());
+    Open(true);
+    std::vector<std::string> loaded;
+    for (const FXRate& rate : *widget->ratePane.rates.Lock())
+        loaded.push_back(rate.code + " " + rate.priceText);
+    EXPECT_EQ(loaded, shown) << "before any update";
+    SetWindowPos(widget->window, nullptr, 0, 0, 520, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    auto grey = [&] {
+        Picture pane = Picture::Printed(widget->ratePane.window);
+        return pane.Count(IsRedOrBlue, 0, 100) == 0 &&
+               pane.Count(IsColour(RGB(0x80, 0x80, 0x80)), 0, 100) > 50;
+    };
+    EXPECT_TRUE(PumpUntil(grey, 10s)) << "saved prices show stale until an update succeeds";
+    EXPECT_EQ(widget->StatusText().find("history"), std::string::npos) << widget->StatusText();
+    Close();
+
+    // Damaged: set aside, said once, and the widget runs on without it.
+    std::string bytes;
+    {
+        std::FILE* file = std::fopen(historyPath.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        char block[4096];
+        for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+            bytes.append(block, got);
+        std::fclose(file);
+    }
+    ASSERT_GT(bytes.size(), 40u);
+    bytes[bytes.size() / 2] ^= 0x04;
+    {
+        std::FILE* file = std::fopen(historyPath.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    Open(true);
+    EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
+    const std::string status = widget->StatusText();
+    const size_t note = status.find("history not read");
+    EXPECT_NE(note, std::string::npos) << status;
+    EXPECT_EQ(status.find("history not read", note + 1), std::string::npos) << "once: " << status;
+    EXPECT_TRUE(StartsWith(WindowText(widget->window), "Quillbrae - "));
+    EXPECT_NE(GetFileAttributesA((historyPath + ".bad").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(historyPath.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(IsWindow(widget->window));
+    Close();
+    EXPECT_NE(GetFileAttributesA((historyPath + ".bad").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "kept after close";
+}
+
+TEST_F(WidgetInProcess, ADatedSourcesChangeIsAgainstThePreviousFixingWithItsFixingsAsSamples)
+{
+    // The daily page is dated 2026-12-07 (USD 1.0855); its history holds
+    // the three working days before it.
+    const std::string history = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gesmes:Envelope "
+                                "xmlns:gesmes=\"http://www.gesmes.org/xml/2002-08-01\" "
+                                "xmlns=\"http://www.ecb.int/vocabulary/2002-08-01/eurofxref\">\n<Cube>\n"
+                                "<Cube time='2026-12-04'><Cube currency='USD' rate='1.0800'/></Cube>\n"
+                                "<Cube time='2026-12-03'><Cube currency='USD' rate='1.0700'/></Cube>\n"
+                                "<Cube time='2026-12-02'><Cube currency='USD' rate='1.0750'/></Cube>\n"
+                                "</Cube>\n</gesmes:Envelope>\n";
+    ScriptedServer daily, fixings;
+    daily.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", kEcbDaily))});
+    fixings.SetFallback({ScriptedServer::Send(ScriptedServer::Answer("200 OK", history))});
+    WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", daily.Url("/daily.xml").c_str());
+    WriteSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl", fixings.Url("/hist.xml").c_str());
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return !widget->ratePane.rates.Lock()->empty(); }, 15s));
+    const std::vector<std::string> asked = fixings.Requests();
+    EXPECT_EQ(
+        std::count_if(asked.begin(), asked.end(), [](const std::string& r) { return StartsWith(r, "GET "); }),
+        1)
+        << "read once at start (after its redirect probes)";
+    {
+        const auto records = widget->ratePane.rates.Lock();
+        const FXRate& usd = records->front();
+        ASSERT_EQ(usd.code, "EURUSD");
+        EXPECT_EQ(usd.changeText, "+0.51") << "1.0855 against the fixing of 2026-12-04";
+        EXPECT_EQ(usd.openText, "1.08");
+        ASSERT_EQ(usd.history.size(), 3u) << "two fixings' changes, then the page's own sample";
+        const int64_t fixing = DaysFromCivil(2026, 12, 3) * kMillisecondsPerDay + kFixingMillisecondOfDay;
+        EXPECT_EQ(usd.history[0].time, fixing);
+        EXPECT_EQ(usd.history[1].time, fixing + kMillisecondsPerDay);
+        EXPECT_EQ((*records)[1].changeText, "+0.00") << "a pair the history does not hold";
+    }
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl"), fixings.Url("/hist.xml"));
+    Close();
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl"), fixings.Url("/hist.xml"))
+        << "kept as written";
 }
 
 TEST_F(WidgetInProcess, SpeechCommandTogglesAndOtherIdsDoNothing)
@@ -479,7 +621,8 @@ TEST_F(WidgetInProcess, DragStartsFromTheCursorOnTheScreen)
         // dispatched, it would start a real move loop.
         MSG msg{};
         ASSERT_TRUE(PumpUntilMessage(
-            [&](const MSG& m) { return m.message == WM_NCLBUTTONDOWN && m.hwnd == widget->window; }, msg, 5s));
+            [&](const MSG& m) { return m.message == WM_NCLBUTTONDOWN && m.hwnd == widget->window; }, msg,
+            5s));
         EXPECT_EQ(msg.wParam, static_cast<WPARAM>(HTCAPTION));
         EXPECT_EQ(ScreenX(msg.lParam), 300);
         EXPECT_EQ(ScreenY(msg.lParam), 400);
@@ -517,7 +660,8 @@ TEST_F(WidgetInProcess, WakingFromSleepUpdatesWithinFourSecondsOncePerWake)
     WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", server.Url(names::kDefaultRatePath).c_str());
     WriteSetting(SettingsFilePath(), "Quillbrae", "UpdateTimer", "600000");  // ten minutes
     Open();
-    ASSERT_TRUE(PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
+    ASSERT_TRUE(
+        PumpUntil([&] { return StartsWith(WindowText(widget->window), "Quillbrae - updated"); }, 15s));
     const size_t firstCycle = server.Requests().size();
 
     PostMessageA(widget->window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
@@ -568,8 +712,9 @@ TEST_F(WidgetInProcess, RateFormatComesFromTheSettingsAndGoesBack)
         RateFormat format;
         const char* written;
     } const cases[] = {
-        {nullptr, RateFormat::Auto, "auto"}, {"json", RateFormat::Json, "json"}, {"ECB", RateFormat::Ecb, "ecb"},
-        {"list", RateFormat::List, "list"},  {"xml", RateFormat::Auto, "auto"},  {"", RateFormat::Auto, "auto"},
+        {nullptr, RateFormat::Auto, "auto"}, {"json", RateFormat::Json, "json"},
+        {"ECB", RateFormat::Ecb, "ecb"},     {"list", RateFormat::List, "list"},
+        {"xml", RateFormat::Auto, "auto"},   {"", RateFormat::Auto, "auto"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? c.stored : "(missing)");
@@ -593,7 +738,8 @@ TEST_F(WidgetInProcess, ShowsTheRatesOfEveryFormatTheLocalFeedServes)
     const uint64_t seed = 21;
     const std::size_t pairs = 9;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " + c.setting);
+        SCOPED_TRACE(std::string("format ") + std::to_string(static_cast<int>(c.served)) + ", setting " +
+                     c.setting);
         RunningFeed feed(FeedServer::Limits(), seed, pairs, c.served);
         ASSERT_TRUE(feed.Listening());
         WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", feed.Url().c_str());
@@ -637,7 +783,8 @@ protected:
         suiteSockets = new SocketLibrary;
         server = new TlsTestServer(QB_TLS_DIR);
         // Beside the executable, named relative to it.
-        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(), FALSE);
+        CopyFileA(server->WindowsPath("ca.pem").c_str(), (ProgramDirectory() + kAuthorityFile).c_str(),
+                  FALSE);
     }
     static void TearDownTestSuite()
     {
@@ -754,7 +901,7 @@ TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
         many += "PAIR" + std::to_string(i) + ",";
     const Case cases[] = {
         {nullptr, "<missing>"},
-        {"", ""},     // an empty value stays as it was
+        {"", ""},      // an empty value stays as it was
         {" , ", ","},  // the profile itself drops the blanks at the ends
         {"USDJPY , eurusd,USDJPY", "USDJPY,eurusd"},
         {many.c_str(), nullptr},
@@ -762,7 +909,8 @@ TEST_F(WidgetInProcess, PairsAreReadBoundedAndWrittenBackOnlyWhenSet)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored ? std::string(c.stored).substr(0, 40) : "(missing)");
         Clear();
-        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl", (std::string("http://127.0.0.1:9") + names::kDefaultRatePath).c_str());
+        WriteSetting(SettingsFilePath(), "Quillbrae", "RateUrl",
+                     (std::string("http://127.0.0.1:9") + names::kDefaultRatePath).c_str());
         WriteSetting(SettingsFilePath(), "Quillbrae", "Pairs", c.stored);
         Open();
         Close();
@@ -824,14 +972,16 @@ TEST_F(WidgetOverHttps, TakesNoDataFromAServerItCannotTrust)
         {"expired", server->Url("expired", "/file/rates.txt"), kAuthorityFile, HttpFailure::kCertExpired},
         {"named file missing", server->Url("good", "/file/rates.txt"), "no-such-authority.pem",
          HttpFailure::kCertUnreadable},
-        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile, HttpFailure::kRedirectToHttp},
+        {"redirect to http", server->Url("good", "/to-http/rates.txt"), kAuthorityFile,
+         HttpFailure::kRedirectToHttp},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RunFirstCycle(c.url, c.trusted, c.result);
         EXPECT_TRUE(widget->ratePane.rates.Lock()->empty());
         Close();
-        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"), c.trusted ? c.trusted : "<missing>");
+        EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "TrustedCertificate"),
+                  c.trusted ? c.trusted : "<missing>");
     }
 }
 

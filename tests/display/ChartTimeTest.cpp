@@ -163,15 +163,16 @@ TEST(ChartTime, PointingAtTheChartShowsTheNearestSample)
     chart.PaintContent(canvas.Get(), area);
     const FXRate record = Dated(10, kMillisecondsPerDay);
     const std::size_t parentMoves = parent.received.size();
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(38, 100));
+    // Ten daily samples spread over the 352 pixels of the plot, 39 apart.
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(141, 100));
     EXPECT_EQ(tipText(), ChartSampleText(record, 3));
     EXPECT_TRUE(active());
     EXPECT_GT(parent.received.size(), parentMoves) << "the parent still sees the move (dragging)";
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(300, 100));
-    EXPECT_EQ(tipText(), ChartSampleText(record, 9)) << "beyond the newest sample: the newest";
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(370, 100));
+    EXPECT_EQ(tipText(), ChartSampleText(record, 9)) << "nearest the right end: the newest";
     SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(10, 100));
     EXPECT_FALSE(active()) << "in the margin, nothing";
-    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(29, 100));
+    SendMessageA(chart.window, WM_MOUSEMOVE, 0, MAKELPARAM(68, 100));
     EXPECT_EQ(tipText(), ChartSampleText(record, 1));
     EXPECT_TRUE(active());
     SendMessageA(chart.window, WM_MOUSELEAVE, 0, 0);
@@ -180,3 +181,40 @@ TEST(ChartTime, PointingAtTheChartShowsTheNearestSample)
 }
 
 }  // namespace
+
+TEST(ChartTime, ASeriesOfSeveralDaysSpreadsOverTheWholePlot)
+{
+    struct Case {
+        std::size_t count;
+        int64_t spacing;  // between samples
+        bool spread;
+    } const cases[] = {
+        {63, kMillisecondsPerDay, true},                         // a dated source's fixings
+        {2, 2 * kMillisecondsPerDay, true}, {63, 12000, false},  // a live feed's minutes
+        {2, kMillisecondsPerDay, false},                         // exactly a day: not more
+        {1, kMillisecondsPerDay, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.count) + " samples " + std::to_string(c.spacing) + " ms apart");
+        RateQuote quote;
+        quote.code = "EURUSD";
+        quote.priceText = "1.08";
+        quote.changeText = "+0.00";
+        FXRate record(quote);
+        record.history.clear();
+        for (std::size_t i = 0; i < c.count; ++i)
+            record.history.push_back({0.0f, 1700000000000 + static_cast<int64_t>(i) * c.spacing});
+        EXPECT_EQ(ChartSpreadsSamples(record), c.spread);
+    }
+    // 752 pixels wide: 63 spread samples reach from one end to the other,
+    // where 5 pixels apart they would cover 310.
+    EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, true) * 62, 752.0f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(63, 752.0f, 96, false), 5.0f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(1000, 752.0f, 96, false), 0.752f);
+    EXPECT_FLOAT_EQ(ChartSampleStep(1000, 752.0f, 96, true), 0.752f) << "enough to fill the plot: as always";
+    // The tooltip finds the sample under the pointer the same way.
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 800 - 24, true), 62u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 24 + 376, true), 31u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 800 - 24, false), 62u);
+    EXPECT_EQ(NearestChartSample(63, 0, 800, 96, 24 + 155, false), 31u);
+}

@@ -247,7 +247,11 @@ TEST(HistoryStore, SavesByReplacingAndLoadsBack)
     *saved.Lock() = first;
     ASSERT_TRUE(SaveHistories(path, saved));
     EXPECT_EQ(ReadAll(path), EncodeHistoryFile(first));
-    EXPECT_FALSE(SaveHistoryFile(Folder("round-trip") + "/no such folder/quillbrae.history", first));
+    // Missing folders are made on the way; a file where a folder should be
+    // cannot be, and the save says so.
+    EXPECT_TRUE(SaveHistoryFile(path + ".d/new folder/quillbrae.history", first));
+    EXPECT_FALSE(SaveHistoryFile(path + "/quillbrae.history", first));
+    EXPECT_EQ(ReadAll(path), EncodeHistoryFile(first));
 }
 
 TEST(HistoryStore, ADamagedFileIsSetAsideOnceWithANote)

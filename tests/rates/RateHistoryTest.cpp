@@ -286,3 +286,47 @@ TEST(PreviousFixing, TheOpeningMovesWithEachDay)
 }
 
 }  // namespace
+
+TEST(FixingSamples, EachFixingBecomesOneSampleBeforeTheRecordsOwn)
+{
+    struct UtcReset {
+        ~UtcReset() { SetUtcTimeForTesting(kRealUtcClock); }
+    } reset;
+    const int64_t firstDay = DaysFromCivil(2026, 6, 1) * kMillisecondsPerDay + kFixingMillisecondOfDay;
+    RateHistory history;
+    PairHistory pair{"EURUSD", {}};
+    for (int day = 0; day < 63; ++day)
+        pair.points.push_back({firstDay + day * kMillisecondsPerDay, 1.0 + 0.01 * (day % 7)});
+    history.pairs.push_back(pair);
+    const int64_t afterLast = pair.points.back().time + 3600000;
+    SetUtcTimeForTesting(afterLast);
+    RateQuote quote;
+    quote.code = "EURUSD";
+    quote.priceText = "1.06";
+    quote.changeText = "+0.50";
+    RateQuote other = quote;
+    other.code = "EURJPY";
+    std::vector<FXRate> records{FXRate(quote), FXRate(other)};
+
+    TakeFixingSamples(records, history);
+    const std::vector<RateSample>& series = records[0].history;
+    ASSERT_EQ(series.size(), 63u) << "62 changes between 63 fixings, then the record's own";
+    EXPECT_EQ(series.front().time, pair.points[1].time);
+    EXPECT_EQ(series[61].time, pair.points.back().time);
+    EXPECT_EQ(series.back().time, afterLast);
+    for (std::size_t i = 1; i < series.size(); ++i)
+        EXPECT_LT(series[i - 1].time, series[i].time) << i;
+    // 1.00 to 1.01: +1.00 %, drawn against the record's base figure.
+    EXPECT_FLOAT_EQ(series[0].value + records[0].baseValue, 1.0f);
+    EXPECT_EQ(records[1].history.size(), 1u) << "a pair the history does not hold keeps its series";
+
+    // Given again (the next day's read, a saved series): nothing doubles.
+    TakeFixingSamples(records, history);
+    EXPECT_EQ(records[0].history.size(), 63u);
+
+    // A history of one fixing has no change to give.
+    RateHistory single;
+    single.pairs.push_back(PairHistory{"EURJPY", {pair.points.front()}});
+    TakeFixingSamples(records, single);
+    EXPECT_EQ(records[1].history.size(), 1u);
+}

@@ -19,6 +19,9 @@ WidgetProcess::WidgetProcess(const std::string& widgetExe, std::string folderPat
 {
     // A settings file left by an earlier run of the same test would change this one.
     DeleteFileA(ini.c_str());
+    // So would the histories it kept.
+    DeleteFileA((folder + "\\quillbrae.history").c_str());
+    DeleteFileA((folder + "\\quillbrae.history.bad").c_str());
     CopyFileA(widgetExe.c_str(), exe.c_str(), FALSE);
     // Settings beside the copy even before the first is written.
     HANDLE marker = CreateFileA((folder + "\\portable").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
