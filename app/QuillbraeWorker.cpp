@@ -61,8 +61,13 @@ uint32_t Quillbrae::Run()
             updater.SetWantedPairs(wantedPairs);
         }
         // Before the rates, so that the first list's change figures are
-        // already against the previous fixing.
-        RefreshSourceHistories(sourceUrls, otherHistoryUrl, historiesRead);
+        // already against the previous fixing: the preferred source's, and
+        // the one in use when that is another. A fallback is left alone
+        // while the preferred source answers.
+        std::vector<std::string> historyUrls(1, sourceUrls.front());
+        if (sources->InUse() < sources->Size() && (*sources)[sources->InUse()].url != sourceUrls.front())
+            historyUrls.push_back((*sources)[sources->InUse()].url);
+        RefreshSourceHistories(historyUrls, otherHistoryUrl, historiesRead);
         if (stopRequested)
             break;
         // One deadline for the whole cycle, however many sources it asks.

@@ -123,7 +123,8 @@ class Source:
                 status, body = "503 Service Unavailable", b"busy"
             else:
                 status, body = "200 OK", BODIES[self.host]
-            if method == b"GET":
+            # Requests for the rate page only: a source's history is another page.
+            if method == b"GET" and target.decode() == PATHS[self.host]:
                 with self.lock:
                     self.gets.append((time.monotonic(), status[:3]))
             head = "HTTP/1.1 %s\r\nContent-Length: %d\r\n%sConnection: close\r\n\r\n" % (status, len(body), headers)
