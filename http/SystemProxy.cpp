@@ -46,6 +46,19 @@ std::wstring Widen(const std::string& text)
 
 // What the automatic detection or the PAC script says for `target`; false
 // when they say nothing usable.
+// The proxy list and bypass list of an answer that names a proxy, its
+// strings freed either way; false for "direct" or an empty list.
+bool TakeNamedProxy(WINHTTP_PROXY_INFO& info, std::string& list, std::string& bypass)
+{
+    GlobalString proxy{info.lpszProxy};
+    GlobalString bypassed{info.lpszProxyBypass};
+    if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY)
+        return false;
+    list = Narrow(proxy.text);
+    bypass = Narrow(bypassed.text);
+    return !list.empty();
+}
+
 bool AutoProxyFor(const Url& target, const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& user, std::string& list,
                   std::string& bypass)
 {
@@ -70,13 +83,7 @@ bool AutoProxyFor(const Url& target, const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG&
     WINHTTP_PROXY_INFO info{};
     if (url.empty() || !WinHttpGetProxyForUrl(session.get(), url.c_str(), &options, &info))
         return false;
-    GlobalString proxy{info.lpszProxy};
-    GlobalString bypassed{info.lpszProxyBypass};
-    if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY)
-        return false;
-    list = Narrow(proxy.text);
-    bypass = Narrow(bypassed.text);
-    return !list.empty();
+    return TakeNamedProxy(info, list, bypass);
 }
 
 }  // namespace
@@ -100,11 +107,5 @@ bool SystemProxyFor(const Url& target, std::string& list, std::string& bypass)
     WINHTTP_PROXY_INFO info{};
     if (!WinHttpGetDefaultProxyConfiguration(&info))
         return false;
-    GlobalString proxy{info.lpszProxy};
-    GlobalString bypassed{info.lpszProxyBypass};
-    if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY)
-        return false;
-    list = Narrow(proxy.text);
-    bypass = Narrow(bypassed.text);
-    return !list.empty();
+    return TakeNamedProxy(info, list, bypass);
 }
