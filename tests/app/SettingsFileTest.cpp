@@ -4,6 +4,7 @@
 // script full-disk-check mounts (QB_FULL_DISK_DIR); without it that case is
 // skipped.
 #include "base/Names.h"
+#include "tests/support/SharedFile.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/WidgetProcess.h"
 #include "tests/support/WinePath.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -124,22 +126,6 @@ std::string FillDisk(const std::string& folder)
     return filler;
 }
 
-std::vector<std::string> FileNames(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 TEST(SettingsOnAFullDisk, ACloseKeepsTheOldFileByteForByte)
 {
     const char* mounted = std::getenv("QB_FULL_DISK_DIR");
@@ -162,7 +148,8 @@ TEST(SettingsOnAFullDisk, ACloseKeepsTheOldFileByteForByte)
 
     ASSERT_TRUE(widget.ExitCleanly());
     EXPECT_TRUE(ReadBytes(widget.ini) == before) << "the old file changed";
-    std::vector<std::string> names = FileNames(folder);
+    const std::set<std::string> found = FileNamesIn(folder);
+    std::vector<std::string> names(found.begin(), found.end());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"filler", "portable", "quillbrae.exe", "quillbrae.ini"}))
         << "a temporary file was left behind";

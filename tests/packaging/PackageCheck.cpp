@@ -11,6 +11,7 @@
 #include "tests/support/LocalFeed.h"
 #include "tests/support/ProcessWindow.h"
 #include "tests/support/SettingsFile.h"
+#include "tests/support/SharedFile.h"
 #include "tests/support/Wait.h"
 #include "tests/support/WidgetProcess.h"
 #include "tests/support/WinePath.h"
@@ -71,22 +72,6 @@ std::string SettingsFile()
 bool Exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::set<std::string> FilesIn(const std::string& folder)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.insert(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
 }
 
 std::string Contents(const std::string& path)
@@ -300,7 +285,7 @@ TEST(Installed, TheSilentInstallerPutsTheWidgetItsShortcutAndItsEntryInPlace)
 
     ASSERT_EQ(RunToEnd(installer, "/S"), 0);
 
-    EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
+    EXPECT_EQ(FileNamesIn(InstallFolder()), InstalledFiles);
     EXPECT_TRUE(Exists(Shortcut())) << Shortcut();
 
     VersionResource version = VersionOf(InstalledExe());
@@ -337,7 +322,7 @@ TEST(Installed, TheFirstCloseMakesTheSettingsFolderInTheApplicationData)
     ASSERT_TRUE(widget.Start(InstalledExe()));
     ASSERT_TRUE(widget.Close()) << "the widget did not end cleanly on WM_CLOSE";
     EXPECT_NE(ReadSetting(SettingsFile(), names::kPlacementSection, names::kMainWidthKey), "<missing>");
-    EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
+    EXPECT_EQ(FileNamesIn(InstallFolder()), InstalledFiles);
 }
 
 TEST(Installed, TheInstalledWidgetKeepsItsSettingsInTheApplicationDataAndRunsOnce)
@@ -369,8 +354,8 @@ TEST(Installed, TheInstalledWidgetKeepsItsSettingsInTheApplicationDataAndRunsOnc
     EXPECT_EQ(ReadSetting(SettingsFile(), names::kPlacementSection, names::kMainLeftKey), "600");
     EXPECT_EQ(ReadSetting(SettingsFile(), names::kWidgetSection, names::kRateUrlKey), feed.Url());
     EXPECT_NE(ReadSetting(SettingsFile(), names::kPlacementSection, names::kZoomedKey), "<missing>");
-    EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
-    EXPECT_EQ(FilesIn(SettingsFolder()).count("quillbrae.ini"), 1u);
+    EXPECT_EQ(FileNamesIn(InstallFolder()), InstalledFiles);
+    EXPECT_EQ(FileNamesIn(SettingsFolder()).count("quillbrae.ini"), 1u);
 }
 
 TEST(Installed, InstallingAgainClosesTheRunningWidgetSoItSavesAndKeepsItsSettings)
@@ -396,7 +381,7 @@ TEST(Installed, InstallingAgainClosesTheRunningWidgetSoItSavesAndKeepsItsSetting
     EXPECT_EQ(widget.process.ExitCode(), 0);
     EXPECT_EQ(ReadSetting(SettingsFile(), names::kPlacementSection, names::kMainLeftKey), "480");
     EXPECT_EQ(ReadSetting(SettingsFile(), names::kWidgetSection, names::kRateUrlKey), feed.Url());
-    EXPECT_EQ(FilesIn(InstallFolder()), InstalledFiles);
+    EXPECT_EQ(FileNamesIn(InstallFolder()), InstalledFiles);
     EXPECT_TRUE(SameNoCase(RunValue(), "\"" + InstalledExe() + "\"")) << RunValue();
 }
 
@@ -415,7 +400,7 @@ TEST(Unzipped, ThePortableCopyKeepsItsSettingsBesideItself)
 {
     const std::string folder = Environment("QB_ZIP_DIR");
     ASSERT_FALSE(folder.empty()) << "QB_ZIP_DIR is not set";
-    EXPECT_EQ(FilesIn(folder), (std::set<std::string>{"quillbrae.exe", "README.txt", "portable"}));
+    EXPECT_EQ(FileNamesIn(folder), (std::set<std::string>{"quillbrae.exe", "README.txt", "portable"}));
     EXPECT_EQ(Contents(folder + "\\portable"), "");
     EXPECT_NE(Contents(folder + "\\README.txt").find("Quillbrae"), std::string::npos);
     const std::string before = Contents(SettingsFile());

@@ -24,3 +24,19 @@ size_t CountOf(const std::string& text, const std::string& needle)
         ++count;
     return count;
 }
+
+std::set<std::string> FileNamesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.insert(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
