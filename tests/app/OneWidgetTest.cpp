@@ -30,21 +30,6 @@ struct Widget : WidgetProcess {
     }
 };
 
-int VisibleWidgetWindows()
-{
-    int count = 0;
-    EnumWindows(
-        [](HWND window, LPARAM found) {
-            char className[64] = {};
-            GetClassNameA(window, className, sizeof(className));
-            if (IsWindowVisible(window) && std::string(className) == names::kMainWindowClass)
-                ++*reinterpret_cast<int*>(found);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 std::string Subfolder(const std::string& parent, const char* name)
 {
     std::string folder = parent + "\\" + name;

@@ -158,21 +158,6 @@ VersionResource VersionOf(const std::string& exe)
     return version;
 }
 
-int VisibleWidgetWindows()
-{
-    int count = 0;
-    EnumWindows(
-        [](HWND window, LPARAM found) {
-            char className[64] = {};
-            GetClassNameA(window, className, sizeof(className));
-            if (IsWindowVisible(window) && std::string(className) == names::kMainWindowClass)
-                ++*reinterpret_cast<int*>(found);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 // A program started with nothing inherited: no pipes for a process it
 // starts in turn (Wine's desktop, started by the first window of a new
 // server) to hold open. Killed when the object goes, unless it has ended.

@@ -1,5 +1,9 @@
 #include "tests/support/ProcessWindow.h"
 
+#include "base/Names.h"
+
+#include <string>
+
 namespace {
 
 struct WindowSearch {
@@ -33,4 +37,19 @@ HWND FindProcessWindow(unsigned long processId, const char* className, bool visi
     WindowSearch search{static_cast<DWORD>(processId), className, visibleOnly, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+int VisibleWidgetWindows()
+{
+    int count = 0;
+    EnumWindows(
+        [](HWND window, LPARAM found) {
+            char className[64] = {};
+            GetClassNameA(window, className, sizeof(className));
+            if (IsWindowVisible(window) && std::string(className) == names::kMainWindowClass)
+                ++*reinterpret_cast<int*>(found);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
 }
