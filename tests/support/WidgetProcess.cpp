@@ -50,11 +50,20 @@ void WidgetProcess::Place(int left, int top, int width, int height)
 
 bool WidgetProcess::Start()
 {
+    return Launch() && WaitForWindow();
+}
+
+bool WidgetProcess::Launch()
+{
     // A ChildProcess runs one program: each start gets a new one.
+    window = nullptr;
     process = std::make_unique<ChildProcess>();
-    if (!process->Start(exe, {}, folder))
-        return false;
-    return WaitUntil(
+    return process->Start(exe, {}, folder);
+}
+
+bool WidgetProcess::WaitForWindow()
+{
+    return process && WaitUntil(
         [&] { return (window = FindProcessWindow(process->Id(), names::kMainWindowClass, true)) != nullptr; },
         30s);
 }

@@ -22,6 +22,9 @@ public:
 
     // Starts the program (again, after an exit) and waits for its window.
     bool Start();
+    // The two halves of Start, so that several widgets can start at once.
+    bool Launch();
+    bool WaitForWindow();
     HWND Pane(const char* className = "BaseWindowPane") const;
     RECT PaneRect(const char* className = "BaseWindowPane") const;
     void Command(unsigned id) const;
