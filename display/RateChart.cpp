@@ -64,14 +64,43 @@ std::string ChartTimeLabel(int64_t time, int64_t span)
     return span > kMillisecondsPerDay ? FormatDayMonth(local) : FormatHourMinute(local);
 }
 
+void ChartPriceRange(const FXRate& record, float& lowest, float& highest)
+{
+    lowest = highest = record.history.empty() ? 0.0f : record.history.front().value;
+    for (const FXRate::TimeRate& sample : record.history) {
+        lowest = std::min(lowest, sample.value);
+        highest = std::max(highest, sample.value);
+    }
+}
+
+std::string ChartPriceText(float price, float lowest, float highest)
+{
+    // Decimals enough for the range to span some hundred steps of the last
+    // one: 1.0712 to 1.0931 in four, 155.20 to 162.80 in two.
+    const double range = static_cast<double>(highest) - lowest;
+    int decimals = 6;
+    if (range > 0 && std::isfinite(range))
+        decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(range))) + 2, 2, 6);
+    else if (std::isfinite(price) && std::fabs(price) > 0)
+        decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(std::fabs(price)))) + 4, 2, 6);
+    return FormatText("%.*f", decimals, static_cast<double>(price));
+}
+
 std::string ChartSampleText(const FXRate& record, std::size_t index)
 {
     if (index >= record.history.size())
         return std::string();
     const FXRate::TimeRate& sample = record.history[index];
     const int64_t local = LocalMilliseconds(sample.time);
-    return FormatIsoDate(local) + " " + FormatHourMinute(local) + "   " +
-           FormatText("%+.2f", static_cast<double>(record.baseValue + sample.value));
+    std::string value;
+    if (record.priceSeries) {
+        float lowest = 0, highest = 0;
+        ChartPriceRange(record, lowest, highest);
+        value = ChartPriceText(sample.value, lowest, highest);
+    } else {
+        value = FormatText("%+.2f", static_cast<double>(record.baseValue + sample.value));
+    }
+    return FormatIsoDate(local) + " " + FormatHourMinute(local) + "   " + value;
 }
 
 bool ChartSpreadsSamples(const FXRate& record)
@@ -111,10 +140,39 @@ std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiV
 
 namespace {
 
+// How values map to rows: trunc(zero - (value - origin) * perUnit), held
+// drawable (a value that is not a number on row `zero`).
+struct RowScale {
+    float origin;
+    float zero;
+    float perUnit;
+    int Row(float value) const { return ChartPixel(zero - (value - origin) * perUnit, ChartPixel(zero, 0)); }
+};
+
+RowScale PriceScale(float lowest, float highest, int dpiValue)
+{
+    const float top = static_cast<float>(dpi::Scale(chartPriceTop, dpiValue));
+    const float bottom = static_cast<float>(dpi::Scale(chartPriceBottom, dpiValue));
+    const float range = highest - lowest;
+    if (!(range > 0.0f) || !std::isfinite(range))
+        return RowScale{lowest, (top + bottom) / 2, 0.0f};
+    return RowScale{lowest, bottom, (bottom - top) / range};
+}
+
+}  // namespace
+
+int ChartPriceRow(float price, float lowest, float highest, int dpiValue)
+{
+    return PriceScale(lowest, highest, dpiValue).Row(price);
+}
+
+namespace {
+
 constexpr int labelLeft = -10;           // value labels start this far left of their point
 constexpr float lowLabelDrop = 2.0f;     // below the lowest point
 constexpr float highLabelRise = -15.0f;  // above the highest point
 constexpr int baseLabelRise = -6;
+constexpr int priceLabelInset = 4;  // a price series' scale, from the frame's left
 constexpr double extremeTolerance = 0.001;
 
 // The figures above at one DPI.
@@ -147,7 +205,8 @@ void DrawValueLabel(HDC dc, float x, float row, float value, const Layout& scale
                   FormatText("%.2f", static_cast<double>(value)));
 }
 
-void DrawHistory(HDC dc, float left, float width, const FXRate& record, const Layout& scaled)
+void DrawHistory(HDC dc, float left, float width, const FXRate& record, const Layout& scaled,
+                 const RowScale& rows)
 {
     const std::vector<FXRate::TimeRate>& samples = record.history;
     size_t count = samples.size();
@@ -169,9 +228,12 @@ void DrawHistory(HDC dc, float left, float width, const FXRate& record, const La
         // per column, and a call into GDI for each would cost more than
         // everything drawn.
         if (column - previousColumn >= 1) {
-            MoveToEx(dc, column, ChartRow(value, scaled.dpi), nullptr);
-            LineTo(dc, previousColumn, ChartRow(samples[i - 1].value, scaled.dpi));
+            MoveToEx(dc, column, rows.Row(value), nullptr);
+            LineTo(dc, previousColumn, rows.Row(samples[i - 1].value));
         }
+        // A price series has its scale at the left instead.
+        if (record.priceSeries)
+            continue;
 
         float row = scaled.Row(value);
         if (!lowDrawn && value - lowest < extremeTolerance) {
@@ -239,8 +301,24 @@ void DrawRateChart(const FXRate& record, HDC dc, int32_t a, int32_t b, int dpiVa
     OwnedPen linePen(CreatePen(PS_SOLID, scaled(2), lineColor));
     SelectGuard linePenSelection(dc, linePen.Get());
     SetTextColor(dc, haloTextColor);
-    DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled);
-    DrawPlainText(dc, a, scaled(chartZeroLine) + scaled(baseLabelRise),
-                  FormatText("%.2f", static_cast<double>(record.baseValue)));
+    if (record.priceSeries) {
+        float lowest = 0, highest = 0;
+        ChartPriceRange(record, lowest, highest);
+        const RowScale rows = PriceScale(lowest, highest, dpiValue);
+        DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled, rows);
+        // Inside the frame, just above the highest point and just below the
+        // lowest, where the line never is.
+        const int labelX = static_cast<int>(left) + scaled(priceLabelInset);
+        DrawPlainText(dc, labelX, rows.Row(highest) + scaled(static_cast<int>(highLabelRise)),
+                      ChartPriceText(highest, lowest, highest));
+        if (highest > lowest)
+            DrawPlainText(dc, labelX, rows.Row(lowest) + scaled(static_cast<int>(lowLabelDrop)),
+                          ChartPriceText(lowest, lowest, highest));
+    } else {
+        const RowScale rows{0.0f, static_cast<float>(scaled(chartZeroLine)), scaled(chartPixelsPerUnit)};
+        DrawHistory(dc, static_cast<float>(left), static_cast<float>(right - left), record, scaled, rows);
+        DrawPlainText(dc, a, scaled(chartZeroLine) + scaled(baseLabelRise),
+                      FormatText("%.2f", static_cast<double>(record.baseValue)));
+    }
     DrawTimeLabels(dc, static_cast<int>(left), static_cast<int>(right), record, scaled);
 }

@@ -22,6 +22,23 @@ constexpr COLORREF chartLineColor = 0x5D52EB;
 // The line of rates that have gone stale.
 constexpr COLORREF chartStaleLineColor = 0xA0A0A0;
 
+// A price series (FXRate::priceSeries) is fitted to its own range instead:
+// its highest price on row chartPriceTop, its lowest on chartPriceBottom
+// (a series of one level midway), the two prices written inside the
+// frame's left end, above and below the line, as its scale.
+constexpr int chartPriceTop = 96;
+constexpr int chartPriceBottom = 232;
+
+// The lowest and highest sample of a price series (0 and 0 for none).
+void ChartPriceRange(const FXRate& record, float& lowest, float& highest);
+
+// A price as the chart writes it: with as many decimals (2 to 6) as its
+// series' range needs for its top and bottom to differ by a few steps.
+std::string ChartPriceText(float price, float lowest, float highest);
+
+// The row of a price between `lowest` and `highest` at `dpi`, as above.
+int ChartPriceRow(float price, float lowest, float highest, int dpi = 96);
+
 // The row of a sample's point: trunc(128 - value * 100) in single precision,
 // held within a range that every GDI call takes. Values from the network may
 // be huge, infinite or not a number; none reaches a float-to-int conversion
@@ -62,7 +79,8 @@ constexpr int chartTimeLabelDrop = 4;
 std::string ChartTimeLabel(int64_t time, int64_t span);
 
 // A sample's time and change figure as pointing at it shows them:
-// "2026-09-01 15:00   +0.25" (local time).
+// "2026-09-01 15:00   +0.25" (local time); a price series' sample shows
+// its price: "2026-09-01 16:00   1.0850".
 std::string ChartSampleText(const FXRate& record, std::size_t index);
 
 // UTC milliseconds as the local clock reads them then (unchanged where the

@@ -87,10 +87,15 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
 {
     std::vector<RateQuote> quotes = QuotesFromDocument(document, records);
     int64_t day = 0;
-    if (!ReadIsoDate(document.date, day))
+    const bool dated = ReadIsoDate(document.date, day);
+    if (!dated)
         day = UtcMilliseconds() / kMillisecondsPerDay * kMillisecondsPerDay;
     for (std::size_t i = 0; i < quotes.size(); ++i) {
         const DocumentRate& rate = document.rates[i];
+        // A source with a history of its days is charted by its days: each
+        // price is its day's fixing.
+        if (dated)
+            quotes[i].fixedAt = day + kFixingMillisecondOfDay;
         for (const PairHistory& pair : history.pairs) {
             double previous = 0.0;
             if (pair.code != rate.code || !PreviousFixing(pair, day, previous))
@@ -119,6 +124,45 @@ void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>
     }
 }
 
+namespace {
+
+bool SampleBefore(const RateSample& sample, int64_t time)
+{
+    return sample.time < time;
+}
+
+// A price series takes every fixing it does not hold yet, wherever it
+// falls: the days a widget was closed are filled too. The series' own
+// samples stand where a fixing has one already.
+void MergeFixingPrices(FXRate& record, const PairHistory& pair)
+{
+    const std::vector<RateSample>& held = record.history;
+    const auto missing = [&](const HistoryPoint& point) {
+        const auto at = std::lower_bound(held.begin(), held.end(), point.time, SampleBefore);
+        return at == held.end() || at->time != point.time;
+    };
+    if (std::none_of(pair.points.begin(), pair.points.end(), missing))
+        return;
+    std::vector<RateSample> merged;
+    merged.reserve(held.size() + pair.points.size());
+    std::size_t own = 0;
+    for (const HistoryPoint& point : pair.points) {
+        for (; own < held.size() && held[own].time <= point.time; ++own)
+            merged.push_back(held[own]);
+        if (merged.empty() || merged.back().time != point.time)
+            merged.push_back(RateSample{static_cast<float>(point.value), point.time});
+    }
+    merged.insert(merged.end(), held.begin() + static_cast<std::ptrdiff_t>(own), held.end());
+    std::vector<RateSample> series;
+    HistoryShape shape;
+    for (const RateSample& sample : merged)
+        AppendToHistory(series, shape, sample);
+    record.history = std::move(series);
+    record.historyShape = shape;
+}
+
+}  // namespace
+
 void TakeFixingSamples(std::vector<FXRate>& records, const RateHistory& history)
 {
     for (FXRate& record : records) {
@@ -130,6 +174,10 @@ void TakeFixingSamples(std::vector<FXRate>& records, const RateHistory& history)
                 pair = &held;
                 break;
             }
+        }
+        if (pair != nullptr && record.priceSeries) {
+            MergeFixingPrices(record, *pair);
+            continue;
         }
         if (pair == nullptr || pair->points.size() < 2)
             continue;

@@ -27,7 +27,9 @@ std::string PercentChangeText(double price, double open);
 // shows it, and the opening text is that fixing (its shortest text). The
 // previous fixing is the newest one dated before the document's day (before
 // the current UTC day when the document gives none). Pairs the history does
-// not hold are as above.
+// not hold are as above. When the document gives its day, every quote is
+// fixed at that day's fixing (kFixingMillisecondOfDay), so that the records
+// of a source with a history keep a price a day.
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records,
                                           const RateHistory& history);
 
@@ -40,9 +42,11 @@ bool PreviousFixing(const PairHistory& pair, int64_t before, double& value);
 // list, but against the previous fixing the opening moves with every day.
 void TakeOpeningTexts(std::vector<FXRate>& records, const std::vector<RateQuote>& quotes);
 
-// Gives each record the history holds its fixings as samples, before the
-// samples it took itself: each fixing's sample is its change from the
-// fixing before, as the change column shows a day's, at the fixing's time.
-// A record that holds a sample from the fixings' days already (given them
-// before, or saved) is left as it is.
+// Gives each record the history holds its fixings as samples. A price
+// series (FXRate::priceSeries) takes each fixing it lacks as its price at
+// the fixing's time, wherever it falls. Any other series takes them before
+// the samples it took itself, each as its change from the fixing before,
+// as the change column shows a day's; such a record that holds a sample
+// from the fixings' days already (given them before, or saved) is left as
+// it is.
 void TakeFixingSamples(std::vector<FXRate>& records, const RateHistory& history);

@@ -136,7 +136,8 @@ FXRate::FXRate(const RateQuote& quote)
     // counts as a rise, one below zero as a fall.
     Classify(value, ReadChangeFigure(changeText));
     changeText = quote.changeText;
-    TakeSample(value);
+    priceSeries = quote.fixedAt != 0;
+    TakeSample(value, quote);
     trend = Unchanged;
 }
 
@@ -150,7 +151,12 @@ void FXRate::ApplyQuote(const RateQuote& quote)
     float previous = ReadChangeFigure(changeText);
     Classify(value, previous);
     changeText = quote.changeText;
-    TakeSample(value);
+    if (priceSeries != (quote.fixedAt != 0)) {
+        priceSeries = quote.fixedAt != 0;
+        history.clear();
+        historyShape = HistoryShape{};
+    }
+    TakeSample(value, quote);
 }
 
 void FXRate::Classify(float value, float previous)
@@ -174,8 +180,18 @@ void FXRate::Classify(float value, float previous)
     }
 }
 
-void FXRate::TakeSample(float value)
+void FXRate::TakeSample(float value, const RateQuote& quote)
 {
+    if (priceSeries) {
+        const float price = ReadRateNumber(quote.priceText);
+        if (!(std::isfinite(price) && price > 0.0f))
+            return;
+        if (!history.empty() && history.back().time == quote.fixedAt)
+            history.back().value = price;
+        else if (history.empty() || history.back().time < quote.fixedAt)
+            AppendToHistory(history, historyShape, TimeRate{price, quote.fixedAt});
+        return;
+    }
     // Two finite figures far apart can differ by more than a float holds.
     constexpr float kMax = std::numeric_limits<float>::max();
     float distance = value - baseValue;

@@ -22,10 +22,17 @@ public:
     explicit FXRate(const RateQuote& quote);
 
     // Brings the record up to date with a newer quote of the same code and
-    // takes one sample.
+    // takes one sample. A fixed quote's sample is its price at its fixing,
+    // replacing one of the same fixing and never placed before a newer one;
+    // a quote of the other kind than the series holds starts the series
+    // again, since prices and change figures share no scale.
     void ApplyQuote(const RateQuote& quote);
 
     int32_t trend = Unchanged;
+    // A dated source's record keeps one price a fixing, at the fixing's
+    // time, so that its chart shows the price over the days; any other
+    // record keeps its change figure minus baseValue at every update.
+    bool priceSeries = false;
     std::vector<TimeRate> history;  // oldest first
     HistoryShape historyShape;      // how much of history's front is consolidated
     int32_t labelFontSize = 10;
@@ -44,7 +51,7 @@ public:
 
 private:
     void Classify(float value, float previous);
-    void TakeSample(float value);
+    void TakeSample(float value, const RateQuote& quote);
 };
 
 // Reads a number as strtod does in the "C" locale (leading white space

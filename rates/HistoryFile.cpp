@@ -9,6 +9,10 @@ namespace {
 
 constexpr char kMagic[8] = {'Q', 'B', 'H', 'I', 'S', 'T', 'R', 'Y'};
 
+// A series' kind as the file writes it.
+constexpr uint32_t kChangeSeries = 0;
+constexpr uint32_t kPriceSeries = 1;
+
 constexpr std::array<uint32_t, 256> MakeCrcTable()
 {
     std::array<uint32_t, 256> table{};
@@ -137,6 +141,8 @@ std::string Broken(const FXRate& record)
     for (std::size_t i = 0; i < record.history.size(); ++i) {
         if (!std::isfinite(record.history[i].value))
             return "a sample that is not finite";
+        if (record.priceSeries && !(record.history[i].value > 0.0f))
+            return "a price that is not above zero";
         if (i > 0 && record.history[i].time < record.history[i - 1].time)
             return "samples out of time order";
     }
@@ -181,6 +187,7 @@ std::string EncodeHistoryFile(const std::vector<FXRate>& records)
         w.U32(record.historyShape.consolidated);
         w.U32(record.historyShape.level);
         w.U32(record.historyShape.partial);
+        w.U32(record.priceSeries ? kPriceSeries : kChangeSeries);
         // A series is never longer than its bound; should one be, its
         // newest samples are the ones kept.
         const std::size_t most = MostHistorySamples(kRecordHistoryLimits);
@@ -209,7 +216,7 @@ bool DecodeHistoryFile(const std::string& bytes, std::vector<FXRate>& records, s
     const uint32_t version = header.U32();
     const uint32_t length = header.U32();
     const uint32_t checksum = header.U32();
-    if (version != kHistoryFileVersion)
+    if (version != kHistoryFileVersion && version != kFirstHistoryFileVersion)
         return Fail(failure, "format version " + std::to_string(version) + ", not " +
                                  std::to_string(kHistoryFileVersion));
     if (length != bytes.size() - kHistoryFileHeaderBytes)
@@ -239,6 +246,11 @@ bool DecodeHistoryFile(const std::string& bytes, std::vector<FXRate>& records, s
         record.historyShape.consolidated = r.U32();
         record.historyShape.level = r.U32();
         record.historyShape.partial = r.U32();
+        // The first version knew change series only.
+        const uint32_t kind = version == kFirstHistoryFileVersion ? kChangeSeries : r.U32();
+        if (r.ok && kind != kChangeSeries && kind != kPriceSeries)
+            return Fail(failure, "record " + std::to_string(n + 1) + ": a series of unknown kind");
+        record.priceSeries = kind == kPriceSeries;
         const uint32_t samples = r.U32();
         if (!r.ok)
             break;

@@ -16,19 +16,22 @@
 //   payload: record count u32, then each record: seven texts (code, first
 //   price, price, change, open, low, high; u16 length and bytes), trend,
 //   rises, falls (i32), base, low and high value (f32), the shape's three
-//   u32, the sample count (u32) and the samples (f32 value, i64 time).
+//   u32, the series' kind (u32: 0 change figures, 1 prices), the sample
+//   count (u32) and the samples (f32 value, i64 time).
 //
 // all little-endian. The bounds are the memory's: at most kMaxSavedRecords
 // records, each of at most MostHistorySamples(kRecordHistoryLimits)
 // samples, texts of at most kMaxSavedTextBytes; so a file is never larger
 // than kMaxHistoryFileBytes.
-inline constexpr uint32_t kHistoryFileVersion = 1;
+inline constexpr uint32_t kHistoryFileVersion = 2;
+// The first version, still read: it has no series kind (all change figures).
+inline constexpr uint32_t kFirstHistoryFileVersion = 1;
 inline constexpr std::size_t kMaxSavedRecords = 200;
 inline constexpr std::size_t kMaxSavedTextBytes = 256;
 inline constexpr std::size_t kHistoryFileHeaderBytes = 20;
 inline constexpr std::size_t kSavedSampleBytes = 12;
 inline constexpr std::size_t kMostSavedRecordBytes =
-    7 * (2 + kMaxSavedTextBytes) + 3 * 4 + 3 * 4 + 3 * 4 + 4 +
+    7 * (2 + kMaxSavedTextBytes) + 3 * 4 + 3 * 4 + 3 * 4 + 4 + 4 +
     MostHistorySamples(kRecordHistoryLimits) * kSavedSampleBytes;
 inline constexpr std::size_t kMaxHistoryFileBytes =
     kHistoryFileHeaderBytes + 4 + kMaxSavedRecords * kMostSavedRecordBytes;
@@ -39,7 +42,7 @@ std::string EncodeHistoryFile(const std::vector<FXRate>& records);
 
 // Reads a file's bytes back into records. Fails, with the reason and
 // `records` left as they were, for anything but a whole file of this
-// version within the bounds whose checksum holds and whose records keep
+// version (or the first) within the bounds whose checksum holds and whose records keep
 // their rules (finite figures, low <= base <= high, a series within its
 // bound and its shape, in time order).
 bool DecodeHistoryFile(const std::string& bytes, std::vector<FXRate>& records, std::string& failure);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The most pairs one rate page gives and the record list holds: no real
@@ -16,4 +17,7 @@ struct RateQuote {
     std::string highText;
     std::string lowText;
     std::string openText;
+    // When a dated source fixed this price (UTC milliseconds); 0 for a
+    // quote of no fixed moment, as a list's are.
+    int64_t fixedAt = 0;
 };

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -77,20 +78,25 @@ double UsdOn(int64_t day)
 }
 
 // Today's page and the working days of the 90 before it, newest first.
+// Today's dollar is below the day before's: against the previous fixing
+// its change is negative, where against this run's first price it would
+// be +0.00.
 struct EcbDocuments {
     EcbDocuments()
     {
         const int64_t today = UtcMilliseconds() / kMillisecondsPerDay;
-        daily = Envelope(Day(today, UsdOn(today)));
         std::string cubes;
+        double previous = 0;
         for (int64_t day = today - 1; day >= today - 90; --day) {
             const int64_t weekday = (day + 4) % 7;  // 1970-01-01 was a Thursday; 0 is Sunday
             if (weekday == 0 || weekday == 6)
                 continue;
             cubes += Day(day, UsdOn(day));
+            previous = previous == 0 ? UsdOn(day) : previous;
             ++days;
         }
         history = Envelope(cubes);
+        daily = Envelope(Day(today, previous - 0.005));
     }
     std::string daily;
     std::string history;
@@ -135,6 +141,22 @@ double LineShare(const Picture& chart, COLORREF colour)
     const auto [first, last] = LineColumns(chart, colour);
     const int plot = chart.width - 2 * PlotMargin;
     return first < 0 || plot <= 0 ? 0.0 : static_cast<double>(last - first) / plot;
+}
+
+// The rows the line reaches within the plot: a price series spans its
+// scale from its highest price to its lowest.
+std::pair<int, int> LineRows(const Picture& chart, COLORREF colour)
+{
+    return chart.Band([&](COLORREF pixel) { return pixel == colour; }, PlotMargin + 2,
+                      chart.width - PlotMargin - 2);
+}
+
+// Whether the rate pane's row `row` (from 0) has text of `hue` in its
+// change column.
+template <typename Hue> bool ChangeColumnIs(HWND ratePane, int row, Hue hue)
+{
+    const Picture rows = Picture::OfScreen(ratePane);
+    return rows.Count(hue, 4 + 16 * row, 18 + 16 * row, 76, 122) > 0;
 }
 
 // Pixels of text under the frame within `left` to `right`: the dates.
@@ -187,6 +209,21 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
             << "the line covers " << LineShare(Picture::OfScreen(chartPane), kLine) * 100 << " % of the plot";
         const Picture chart = Picture::OfScreen(chartPane);
         shownShare = LineShare(chart, kLine);
+        // The price from its highest to its lowest over the days held, not
+        // each day's change around a zero line.
+        const auto [top, bottom] = LineRows(chart, kLine);
+        EXPECT_NEAR(top, 96, 3) << "the highest price on the scale's top";
+        EXPECT_NEAR(bottom, 232, 3) << "the lowest on its bottom";
+        EXPECT_GT(chart.Count(IsBluish, top - 16, top - 1, PlotMargin, PlotMargin + 60), 0)
+            << "the highest price above the line's top";
+        EXPECT_GT(chart.Count(IsBluish, bottom + 2, bottom + 18, PlotMargin, PlotMargin + 60), 0)
+            << "the lowest below its bottom";
+        // The change column against the previous fixing: the dollar fell
+        // (blue), the yen stayed (+0.00, red).
+        EXPECT_TRUE(ChangeColumnIs(widget.Pane(), 0, IsBluish)) << "EURUSD's change against the day before";
+        EXPECT_TRUE(ChangeColumnIs(widget.Pane(), 1, IsReddish)) << "EURJPY's";
+        if (const char* shots = std::getenv("QB_SHOT_DIR"))
+            Picture::OfScreen(widget.window).SaveBitmap(WinePath(shots) + "\\chart-90-days.bmp");
         EXPECT_GT(TextUnderFrame(chart, PlotMargin, PlotMargin + 80), 20)
             << "the first day under the left end";
         EXPECT_GT(TextUnderFrame(chart, chart.width - PlotMargin - 80, chart.width - PlotMargin), 20)
@@ -204,6 +241,7 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
             WaitUntil([&] { return LineShare(Picture::OfScreen(chartPane), kStaleLine) >= 0.8; }, 10s))
             << "grey line over " << LineShare(Picture::OfScreen(chartPane), kStaleLine) * 100 << " %";
         EXPECT_NEAR(LineShare(Picture::OfScreen(chartPane), kStaleLine), shownShare, 0.02);
+        EXPECT_NEAR(LineRows(Picture::OfScreen(chartPane), kStaleLine).first, 96, 3);
         EXPECT_EQ(LineColumns(Picture::OfScreen(chartPane), kLine).first, -1) << "nothing fresh";
         EXPECT_TRUE(widget.ShowsRates());
         ASSERT_TRUE(widget.ExitCleanly());

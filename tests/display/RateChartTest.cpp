@@ -160,4 +160,49 @@ TEST(DrawRateChart, ExtremeAndNonNumericValuesStayOnDrawableRows)
     }
 }
 
+TEST(PriceChart, ASeriesOfPricesFillsItsOwnScale)
+{
+    struct Row {
+        float price, lowest, highest;
+        int dpi, row;
+    } const rows[] = {
+        {1.0931f, 1.0712f, 1.0931f, 96, 96}, {1.0712f, 1.0712f, 1.0931f, 96, 232},
+        {162.8f, 155.2f, 162.8f, 144, 144},  {155.2f, 155.2f, 162.8f, 144, 348},
+        {1.085f, 1.085f, 1.085f, 96, 164},  // one level: midway
+        {159.0f, 155.2f, 162.8f, 96, 164},  // halfway up the range
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ChartPriceRow(r.price, r.lowest, r.highest, r.dpi), r.row) << r.price << " at " << r.dpi;
+
+    struct Text {
+        float price, lowest, highest;
+        const char* text;
+    } const texts[] = {
+        {1.0712f, 1.0712f, 1.0931f, "1.0712"},
+        {155.2f, 155.2f, 162.8f, "155.20"},
+        {1.085f, 1.085f, 1.085f, "1.0850"},
+        {161.5f, 161.5f, 161.5f, "161.50"},
+        {0.0000612f, 0.0000612f, 0.0000613f, "0.000061"},  // no more than six decimals
+        {20000.0f, 19000.0f, 21000.0f, "20000.00"},
+    };
+    for (const Text& t : texts)
+        EXPECT_EQ(ChartPriceText(t.price, t.lowest, t.highest), t.text);
+
+    // Drawn: from 1.0712 to 1.0931 and back, five pixels a sample (a span
+    // within a day), the scale above and below the line.
+    FXRate record = RecordWith({});
+    record.priceSeries = true;
+    for (float price : {1.0712f, 1.08f, 1.0931f, 1.0931f, 1.08f, 1.0712f})
+        record.history.push_back({price, 1700000000000});
+    Chart chart(record);
+    EXPECT_EQ(chart.canvas.Pixel(36, 96), chartLineColor) << "the highest on the top row";
+    EXPECT_EQ(chart.canvas.Pixel(48, 232), chartLineColor) << "the lowest on the bottom row";
+    EXPECT_EQ(chart.Line({20, 0, 400, 94}), 0);
+    EXPECT_EQ(chart.Line({20, 235, 400, 300}), 0);
+    EXPECT_GT(chart.canvas.Count({26, 80, 80, 95}, IsBluish), 0) << "1.0931 above the line";
+    EXPECT_GT(chart.canvas.Count({26, 234, 80, 250}, IsBluish), 0) << "1.0712 below it";
+    EXPECT_EQ(chart.canvas.Count({0, 100, 23, 160}, IsBluish), 0) << "no base figure at the left";
+    EXPECT_NE(ChartSampleText(record, 2).find("   1.0931"), std::string::npos) << ChartSampleText(record, 2);
+}
+
 }  // namespace

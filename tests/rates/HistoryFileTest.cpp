@@ -159,6 +159,15 @@ TEST(HistoryFile, RefusesOtherVersionsSizesAndBrokenRecordsWhoseChecksumHolds)
     badShape[0].historyShape.consolidated = 3;
     std::vector<FXRate> noSamples = Records(3);
     noSamples[1].history.clear();
+    std::vector<FXRate> freePrice = Records(3);
+    freePrice[0].priceSeries = true;
+    for (FXRate::TimeRate& sample : freePrice[0].history)
+        sample.value = 1.0f;
+    freePrice[0].history[1].value = 0.0f;
+    // The first record's kind: just before its sample count and samples.
+    std::string unknownKind = payload;
+    unknownKind[EncodeHistoryFile(Records(3, 1)).size() - kHistoryFileHeaderBytes - 3 * kSavedSampleBytes -
+                8] = 2;
     std::string manyRecords = payload;
     manyRecords[0] = static_cast<char>(0xFF);  // a record count beyond the bound
     std::string longSeries = EncodeHistoryFile(Records(1, 1)).substr(kHistoryFileHeaderBytes);
@@ -171,7 +180,9 @@ TEST(HistoryFile, RefusesOtherVersionsSizesAndBrokenRecordsWhoseChecksumHolds)
         const char* reason;
     };
     const Case cases[] = {
-        {"another version", WithHeader(payload, 2), "version 2"},
+        {"another version", WithHeader(payload, 3), "version 3"},
+        {"a series of unknown kind", WithHeader(unknownKind), "unknown kind"},
+        {"a price not above zero", EncodeHistoryFile(freePrice), "not above zero"},
         {"no header", "QBHIST", "header"},
         {"another magic", "XB" + good.substr(2), "header"},
         {"too large", std::string(kMaxHistoryFileBytes + 1, 'Q'), "larger"},
@@ -191,6 +202,32 @@ TEST(HistoryFile, RefusesOtherVersionsSizesAndBrokenRecordsWhoseChecksumHolds)
         EXPECT_NE(failure.find(c.reason), std::string::npos) << c.name << ": " << failure;
         EXPECT_EQ(read[0].code, "HELDHELD") << c.name;
     }
+}
+
+TEST(HistoryFile, KeepsPriceSeriesAndStillReadsTheFirstVersion)
+{
+    std::vector<FXRate> records = Records(5);
+    records[1].priceSeries = true;
+    for (FXRate::TimeRate& sample : records[1].history)
+        sample.value += 2.0f;  // prices, above zero
+    std::vector<FXRate> read;
+    std::string failure;
+    ASSERT_TRUE(DecodeHistoryFile(EncodeHistoryFile(records), read, failure)) << failure;
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_FALSE(read[0].priceSeries);
+    EXPECT_TRUE(read[1].priceSeries);
+    EXPECT_EQ(Difference(read[1], records[1]), "");
+
+    // The first version had no kind: each record's four bytes before its
+    // sample count are left out, and every series is one of change figures.
+    const std::vector<FXRate> changes = Records(5, 1);
+    std::string payload = EncodeHistoryFile(changes).substr(kHistoryFileHeaderBytes);
+    payload.erase(payload.size() - 5 * kSavedSampleBytes - 8, 4);
+    read.clear();
+    ASSERT_TRUE(DecodeHistoryFile(WithHeader(payload, kFirstHistoryFileVersion), read, failure)) << failure;
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_FALSE(read[0].priceSeries);
+    EXPECT_EQ(Difference(read[0], changes[0]), "");
 }
 
 // A fresh folder under the test's working folder.

@@ -330,3 +330,70 @@ TEST(FixingSamples, EachFixingBecomesOneSampleBeforeTheRecordsOwn)
     TakeFixingSamples(records, single);
     EXPECT_EQ(records[1].history.size(), 1u);
 }
+
+TEST(FixingSamples, ADatedSourceKeepsOnePriceAFixing)
+{
+    const int64_t firstDay = DaysFromCivil(2026, 6, 1) * kMillisecondsPerDay + kFixingMillisecondOfDay;
+    RateHistory history;
+    PairHistory pair{"EURUSD", {}};
+    for (int day = 0; day < 63; ++day)
+        pair.points.push_back({firstDay + day * kMillisecondsPerDay, 1.0 + 0.01 * (day % 7)});
+    history.pairs.push_back(pair);
+    const std::string today = FormatIsoDate(firstDay + 63 * kMillisecondsPerDay);
+    const std::vector<RateQuote> quotes =
+        QuotesFromDocument(Dated(today, {{"EURUSD", "1.0850"}}), {}, history);
+    ASSERT_EQ(quotes.size(), 1u);
+    EXPECT_EQ(quotes[0].fixedAt, Fixing(today.c_str()));
+    EXPECT_EQ(QuotesFromDocument(Dated("", {{"EURUSD", "1.0850"}}), {}, history)[0].fixedAt, 0) << "no day";
+    EXPECT_EQ(QuotesFromDocument(Dated(today, {{"EURUSD", "1.0850"}}), {})[0].fixedAt, 0)
+        << "no history: the source's updates are charted as they come";
+
+    std::vector<FXRate> records{FXRate(quotes[0])};
+    ASSERT_TRUE(records[0].priceSeries);
+    TakeFixingSamples(records, history);
+    const std::vector<RateSample>& series = records[0].history;
+    ASSERT_EQ(series.size(), 64u) << "every fixing as its price, then today's";
+    for (std::size_t i = 0; i < 63; ++i) {
+        EXPECT_EQ(series[i].time, pair.points[i].time) << i;
+        EXPECT_FLOAT_EQ(series[i].value, static_cast<float>(pair.points[i].value)) << i;
+    }
+    EXPECT_FLOAT_EQ(series.back().value, 1.085f);
+    TakeFixingSamples(records, history);
+    EXPECT_EQ(records[0].history.size(), 64u) << "given again: nothing doubles";
+
+    // A series saved before a week away lacks days in the middle: they are filled.
+    records[0].history.erase(records[0].history.begin() + 40, records[0].history.begin() + 47);
+    TakeFixingSamples(records, history);
+    ASSERT_EQ(records[0].history.size(), 64u);
+    EXPECT_EQ(records[0].history[43].time, pair.points[43].time);
+
+    // What each later quote does to the series, in turn.
+    RateQuote next = quotes[0];
+    struct Step {
+        const char* what;
+        int64_t fixedAt;
+        const char* price;
+        std::size_t samples;
+        float newest;
+        bool prices;
+    };
+    const Step steps[] = {
+        {"the same fixing again, corrected", next.fixedAt, "1.0852", 64, 1.0852f, true},
+        {"an older fixing", next.fixedAt - kMillisecondsPerDay, "1.2", 64, 1.0852f, true},
+        {"the next day's", next.fixedAt + kMillisecondsPerDay, "1.0901", 65, 1.0901f, true},
+        {"a quote of no fixing: a series of change figures anew", 0, "1.0905", 1, 0.10f, false},
+        {"a fixing again: prices anew", next.fixedAt + 2 * kMillisecondsPerDay, "1.0911", 1, 1.0911f, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        next.fixedAt = step.fixedAt;
+        next.priceText = step.price;
+        next.changeText = "+0.10";
+        records[0].ApplyQuote(next);
+        EXPECT_EQ(records[0].priceSeries, step.prices);
+        ASSERT_EQ(records[0].history.size(), step.samples);
+        // A change series keeps its figures less the record's base.
+        const float base = records[0].priceSeries ? 0.0f : records[0].baseValue;
+        EXPECT_NEAR(records[0].history.back().value + base, step.newest, 1e-6);
+    }
+}

@@ -66,9 +66,41 @@ Picture Picture::Printed(HWND window)
     });
 }
 
-bool IsReddish(COLORREF c) { return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60; }
+bool Picture::SaveBitmap(const std::string& path) const
+{
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = -height;  // top row first, as held
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    info.biCompression = BI_RGB;
+    const DWORD pixelBytes = static_cast<DWORD>(pixels.size() * sizeof(uint32_t));
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + pixelBytes;
+    HANDLE out =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, &file, sizeof(file), &written, nullptr) &&
+              WriteFile(out, &info, sizeof(info), &written, nullptr) &&
+              WriteFile(out, pixels.data(), pixelBytes, &written, nullptr) && written == pixelBytes;
+    CloseHandle(out);
+    return ok;
+}
 
-bool IsBluish(COLORREF c) { return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60; }
+bool IsReddish(COLORREF c)
+{
+    return GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60;
+}
+
+bool IsBluish(COLORREF c)
+{
+    return GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60;
+}
 
 bool IsGreyText(COLORREF c)
 {

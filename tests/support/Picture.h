@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,10 @@ public:
     static Picture OfScreen(HWND window);
     static Picture OfScreen(const RECT& area);  // screen coordinates
     static Picture Printed(HWND window);
+
+    // Writes the pixels as a 32-bit BMP file, for a screenshot a test takes
+    // on the way; false when the file could not be written.
+    bool SaveBitmap(const std::string& path) const;
 
     COLORREF At(int x, int y) const
     {
