@@ -1,9 +1,11 @@
 // Arbitrary bytes as a history file. Its checksum would turn nearly every
 // input away at the door, so an input whose first byte is even is taken as a
-// payload and given a header that fits it; an odd one is read as a whole
-// file. Either it fails with "not a history file (...)" and leaves the
-// records it was given alone, or it gives records within the bounds that
-// keep their rules, that encode back to the very same bytes and that go on
+// payload and given a header that fits it (of this version when the byte is
+// a multiple of four, of the first version otherwise); an odd one is read
+// as a whole file. Either it fails with "not a history file (...)" and
+// leaves the records it was given alone, or it gives records within the
+// bounds that keep their rules, that encode back to the very same bytes (a
+// first-version file: to bytes that read back the same) and that go on
 // taking samples within their bound.
 #include "rates/BoundedHistory.h"
 #include "rates/FXRate.h"
@@ -28,10 +30,10 @@ void Require(bool holds, const char* rule)
     }
 }
 
-std::string WithHeader(const std::string& payload)
+std::string WithHeader(const std::string& payload, uint32_t version)
 {
     std::string file = "QBHISTRY";
-    for (uint32_t v : {kHistoryFileVersion, static_cast<uint32_t>(payload.size()),
+    for (uint32_t v : {version, static_cast<uint32_t>(payload.size()),
                        Crc32(payload.data(), payload.size())}) {
         for (int i = 0; i < 4; ++i)
             file.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -46,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const std::string bytes = data[0] % 2 == 0 ? WithHeader(rest) : rest;
+    const std::string bytes =
+        data[0] % 2 == 1 ? rest
+                         : WithHeader(rest, data[0] % 4 == 0 ? kHistoryFileVersion : kFirstHistoryFileVersion);
     std::vector<FXRate> records{FXRate(RateQuote{"HELDHELD", "1", "0", "1", "1", "1"})};
     std::string failure;
     if (!DecodeHistoryFile(bytes, records, failure)) {
@@ -55,7 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     Require(records.size() <= kMaxSavedRecords, "records within their bound");
-    Require(EncodeHistoryFile(records) == bytes, "a file read encodes back to itself");
+    const std::string again = EncodeHistoryFile(records);
+    if (bytes[8] == static_cast<char>(kHistoryFileVersion)) {
+        Require(again == bytes, "a file read encodes back to itself");
+    } else {
+        std::vector<FXRate> reread;
+        Require(DecodeHistoryFile(again, reread, failure) && EncodeHistoryFile(reread) == again,
+                "a first-version file is written again as this version, whole");
+    }
     const std::size_t most = MostHistorySamples(kRecordHistoryLimits);
     for (FXRate& record : records) {
         Require(!record.history.empty() && record.history.size() <= most, "series within the bound");
