@@ -108,3 +108,32 @@ void AddCrossRates(RateDocument& document, const std::vector<std::string>& wante
     for (DocumentRate& cross : crosses)
         document.rates.push_back(std::move(cross));
 }
+
+void AddCrossHistories(RateHistory& history, const std::vector<std::string>& wanted)
+{
+    if (wanted.empty())
+        return;
+    // Each day as the page it was: its pairs' fixings of that moment.
+    std::map<int64_t, RateDocument> days;
+    std::set<std::string> held;
+    for (const PairHistory& pair : history.pairs) {
+        held.insert(pair.code);
+        for (const HistoryPoint& point : pair.points)
+            days[point.time].rates.push_back(DocumentRate{pair.code, std::string(), point.value});
+    }
+    std::vector<PairHistory> crosses;
+    for (const std::string& code : wanted) {
+        const std::string pair = PairCode(code);
+        if (pair.empty() || !held.insert(pair).second)
+            continue;
+        PairHistory cross{pair, {}};
+        for (const auto& [time, page] : days) {
+            if (std::optional<DocumentRate> rate = CrossRate(page, pair))
+                cross.points.push_back(HistoryPoint{time, rate->value});
+        }
+        if (!cross.points.empty())
+            crosses.push_back(std::move(cross));
+    }
+    for (PairHistory& cross : crosses)
+        history.pairs.push_back(std::move(cross));
+}

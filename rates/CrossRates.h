@@ -1,5 +1,6 @@
 #pragma once
 #include "rates/RateDocument.h"
+#include "rates/RateHistory.h"
 
 #include <optional>
 #include <string>
@@ -23,6 +24,12 @@ std::optional<DocumentRate> CrossRate(const RateDocument& document, const std::s
 // each wanted pair that CrossRate can make. Codes that are not two currency
 // codes, repeats and pairs the document quotes are left alone.
 void AddCrossRates(RateDocument& document, const std::vector<std::string>& wanted);
+
+// Adds to a source's history, in the order of `wanted`, each wanted pair it
+// does not hold that its days make as crosses: each day's cross from that
+// day's own fixings, as CrossRate makes it from the day's page, so that a
+// cross has the days and the previous fixing its legs have.
+void AddCrossHistories(RateHistory& history, const std::vector<std::string>& wanted);
 
 // `value` with five significant digits, in plain decimal ("157.14",
 // "0.85412", "1.0000", "12346000"); empty unless finite, above zero and

@@ -244,9 +244,18 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
     fetch.deadline = deadline;
     fetch.connection = &pageConnection;
     fetch.proxy = &proxy;
-    const auto held = histories.find(url);
-    if (held != histories.end())
-        fetch.history = &held->second;
+    const auto found = histories.find(url);
+    if (found != histories.end()) {
+        // Crosses are made again only when the wanted pairs change.
+        HeldHistory& held = found->second;
+        if (!held.crossed || held.crossedFor != wantedPairs) {
+            held.withCrosses = held.own;
+            AddCrossHistories(held.withCrosses, wantedPairs);
+            held.crossedFor = wantedPairs;
+            held.crossed = true;
+        }
+        fetch.history = &held.withCrosses;
+    }
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);
     lastResult.store(result, std::memory_order_relaxed);
     return outcome;

@@ -72,10 +72,11 @@ public:
     void SetWantedPairs(std::vector<std::string> codes) { wantedPairs = std::move(codes); }
     // The source's own history of fixings for the page at `url`: its
     // documents' change figures are then against the previous fixing
-    // (QuotesFromDocument with a history).
+    // (QuotesFromDocument with a history), and its wanted crosses have
+    // days too (AddCrossHistories).
     void SetSourceHistory(const std::string& url, RateHistory history)
     {
-        histories[url] = std::move(history);
+        histories[url] = HeldHistory{std::move(history), {}, {}, false};
     }
     // The extra trusted root, for other downloads from the same sources.
     const std::string& TrustedCertificate() const { return trustedCertificate; }
@@ -110,6 +111,13 @@ private:
     KeptConnection connection;  // the probes and requests of every cycle, while the server keeps it
     RateListValidators validators;
     std::vector<std::string> wantedPairs;
-    std::map<std::string, RateHistory> histories;  // by page address
+    // A page's history as read, and with the crosses of `crossedFor`.
+    struct HeldHistory {
+        RateHistory own;
+        std::vector<std::string> crossedFor;
+        RateHistory withCrosses;
+        bool crossed;
+    };
+    std::map<std::string, HeldHistory> histories;  // by page address
     std::atomic<int> lastResult{0};
 };

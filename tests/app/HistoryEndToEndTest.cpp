@@ -7,6 +7,7 @@
 #include "http/SocketLibrary.h"
 #include "rates/HistoryFile.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ClipboardText.h"
 #include "tests/support/Picture.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFolder.h"
@@ -198,6 +199,7 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
 
         kept = std::make_unique<Widget>(folder, rateUrl, historyUrl);
         Widget& widget = *kept;
+        widget.Set("Quillbrae", "Pairs", "EURUSD,EURJPY,EURGBP,USDJPY");
         ASSERT_TRUE(widget.Start());
         ASSERT_TRUE(
             WaitUntil([&] { return WindowText(widget.window).rfind("Quillbrae - updated ", 0) == 0; }, 30s))
@@ -228,6 +230,15 @@ TEST_F(HistoryEndToEnd, NinetyDaysFromTheSourceKeptAcrossARestartAndSetAsideWhen
             << "the first day under the left end";
         EXPECT_GT(TextUnderFrame(chart, chart.width - PlotMargin - 80, chart.width - PlotMargin), 20)
             << "the newest under the right end";
+
+        // A cross the source does not quote has the days of its legs.
+        HWND rates = widget.Pane();
+        for (int row = 0; row < 3; ++row)
+            SendMessageA(rates, WM_KEYDOWN, VK_DOWN, 0);
+        SendMessageA(rates, WM_COPY, 0, 0);
+        EXPECT_EQ(ClipboardText().rfind("USDJPY ", 0), 0u) << ClipboardText();
+        EXPECT_TRUE(WaitUntil([&] { return LineShare(Picture::OfScreen(chartPane), kLine) >= 0.8; }, 10s))
+            << "USDJPY's line covers " << LineShare(Picture::OfScreen(chartPane), kLine) * 100 << " %";
         ASSERT_TRUE(widget.ExitCleanly());
     }
     ASSERT_FALSE(ReadFile(folder + "\\quillbrae.history").empty()) << "saved at exit";

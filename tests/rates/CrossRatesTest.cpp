@@ -128,3 +128,35 @@ TEST(CrossRates, AddedAfterTheDocumentsRatesInTheWantedOrder)
 }
 
 }  // namespace
+
+TEST(CrossRates, AHistoryGivesTheWantedCrossesTheirDays)
+{
+    // Three fixings of the dollar, two of the yen (none on day 2).
+    RateHistory history;
+    history.pairs.push_back(PairHistory{"EURUSD", {{1000, 1.0800}, {2000, 1.0900}, {3000, 1.1000}}});
+    history.pairs.push_back(PairHistory{"EURJPY", {{1000, 162.00}, {3000, 165.00}}});
+    AddCrossHistories(history, {"usdjpy", "EURUSD", "GBPUSD", "USDJPY", "JPYEUR"});
+
+    struct Expected {
+        const char* code;
+        std::vector<HistoryPoint> points;
+    } const expected[] = {
+        {"EURUSD", {{1000, 1.08}, {2000, 1.09}, {3000, 1.1}}},
+        {"EURJPY", {{1000, 162.0}, {3000, 165.0}}},
+        {"USDJPY", {{1000, 150.0}, {3000, 150.0}}},           // only the days both legs have
+        {"JPYEUR", {{1000, 0.0061728}, {3000, 0.0060606}}},  // the other way round, five digits
+    };  // GBPUSD has no legs; a pair held or named twice is not made again
+    ASSERT_EQ(history.pairs.size(), std::size(expected));
+    for (std::size_t p = 0; p < history.pairs.size(); ++p) {
+        SCOPED_TRACE(expected[p].code);
+        EXPECT_EQ(history.pairs[p].code, expected[p].code);
+        ASSERT_EQ(history.pairs[p].points.size(), expected[p].points.size());
+        for (std::size_t i = 0; i < expected[p].points.size(); ++i) {
+            EXPECT_EQ(history.pairs[p].points[i].time, expected[p].points[i].time);
+            EXPECT_DOUBLE_EQ(history.pairs[p].points[i].value, expected[p].points[i].value);
+        }
+    }
+    RateHistory none;
+    AddCrossHistories(none, {"USDJPY"});
+    EXPECT_TRUE(none.pairs.empty());
+}
