@@ -43,6 +43,9 @@ std::string PercentChangeText(double price, double open)
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records)
 {
     const RecordIndex index(records);
+    int64_t fixedAt = 0;
+    if (int64_t day = 0; ReadIsoDate(document.date, day))
+        fixedAt = day + kFixingMillisecondOfDay;
     std::vector<RateQuote> quotes;
     quotes.reserve(document.rates.size());
     for (const DocumentRate& rate : document.rates) {
@@ -59,6 +62,10 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
                 open = held;
             quote.highText = Extreme(record->highText, rate, true);
             quote.lowText = Extreme(record->lowText, rate, false);
+            // Days already held (saved, or from a history read before) are
+            // kept while the source's history cannot be read.
+            if (record->priceSeries)
+                quote.fixedAt = fixedAt;
         } else {
             quote.openText = rate.priceText;
             quote.highText = rate.priceText;

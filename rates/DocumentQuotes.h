@@ -14,7 +14,10 @@
 // no record yet), high and low are the extremes of the record's texts and
 // this price, and the change figure is the percent change of this price
 // from the opening figure (PercentChangeText). A pair's record is the one
-// with its code, as the merge finds it (RecordIndex).
+// with its code, as the merge finds it (RecordIndex). A record that keeps a
+// price a day (FXRate::priceSeries) gets its quote fixed at the document's
+// day, when it gives one, so that a history that cannot be read this time
+// costs none of the days held.
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records);
 
 // The percent change from `open` to `price`, rounded to two decimals, with

@@ -360,6 +360,11 @@ TEST(FixingSamples, ADatedSourceKeepsOnePriceAFixing)
     EXPECT_FLOAT_EQ(series.back().value, 1.085f);
     TakeFixingSamples(records, history);
     EXPECT_EQ(records[0].history.size(), 64u) << "given again: nothing doubles";
+    // The history unread next time: the days held stay, today's is corrected.
+    records[0].ApplyQuote(QuotesFromDocument(Dated(today, {{"EURUSD", "1.0851"}}), records)[0]);
+    EXPECT_TRUE(records[0].priceSeries);
+    ASSERT_EQ(records[0].history.size(), 64u);
+    EXPECT_FLOAT_EQ(records[0].history.back().value, 1.0851f);
 
     // A series saved before a week away lacks days in the middle: they are filled.
     records[0].history.erase(records[0].history.begin() + 40, records[0].history.begin() + 47);
