@@ -3,6 +3,7 @@
 // holds the record list's lock (also in the cycles that consolidate the
 // histories), and the memory that the records hold after a simulated month.
 #include "http/SocketLibrary.h"
+#include "rates/CrossRates.h"
 #include "rates/DocumentQuotes.h"
 #include "rates/RateListDecoder.h"
 #include "tests/tools/RunningFeed.h"
@@ -180,6 +181,53 @@ void BM_MergeThousandPairsUnderTheLock(benchmark::State& state)
         state.SkipWithError("a merge did not update every pair");
 }
 BENCHMARK(BM_MergeThousandPairsUnderTheLock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// An ECB-sized dated page (30 pairs) merged as a cycle does it under the
+// lock: Arg 0 without a history, Arg 1 with the 63 working days of the
+// 90-day file held (change figures against the previous fixing, the
+// fixings' check in each record's price series), Arg 2 with two wanted
+// crosses on the page and their days in the history (making those days is
+// paid once, when the history or the wanted pairs change, and is not in
+// this figure).
+void BM_DatedPageUnderTheLock(benchmark::State& state)
+{
+    constexpr std::size_t kPagePairs = 30;
+    constexpr int64_t kDay = 24 * 3600 * 1000;
+    const int64_t firstDay = int64_t{20000} * kDay + kFixingMillisecondOfDay;
+    RateHistory history;
+    RateDocument page;
+    page.date = "2024-12-06";  // day 20063, the one after the history's last
+    for (std::size_t p = 0; p < kPagePairs; ++p) {
+        PairHistory pair{"EUR" + SixLetterCode(p * 31).substr(3), {}};
+        for (int64_t day = 0; day < 63; ++day)
+            pair.points.push_back({firstDay + day * kDay, 1.0 + 0.001 * static_cast<double>((day + p) % 17)});
+        history.pairs.push_back(pair);
+        page.rates.push_back(DocumentRate{pair.code, "1.0123", 1.0123});
+    }
+    if (state.range(0) == 2) {
+        const std::vector<std::string> crosses{history.pairs[1].code.substr(3) + history.pairs[2].code.substr(3),
+                                               history.pairs[3].code.substr(3) + history.pairs[4].code.substr(3)};
+        AddCrossHistories(history, crosses);
+        AddCrossRates(page, crosses);
+    }
+    const bool held = state.range(0) > 0;
+    SharedRates rates;
+    for (auto _ : state) {
+        auto access = rates.Lock();
+        if (held) {
+            const std::vector<RateQuote> quotes = QuotesFromDocument(page, *access, history);
+            MergeQuotes(*access, quotes);
+            TakeOpeningTexts(*access, quotes);
+            TakeFixingSamples(*access, history);
+        } else {
+            MergeQuotes(*access, QuotesFromDocument(page, *access));
+        }
+    }
+    const auto access = rates.Lock();
+    if (access->size() != page.rates.size() || (held && access->back().history.size() != 64))
+        state.SkipWithError("the page did not make a price a day");
+}
+BENCHMARK(BM_DatedPageUnderTheLock)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // A simulated month: 30 days of cycles at the shortest interval (259,200
 // cycles of 20 pairs) merged into one list. Reports what a pair's history
