@@ -285,6 +285,19 @@ TEST(PreviousFixing, TheOpeningMovesWithEachDay)
     EXPECT_EQ(records[0].changeText, "+0.25");
 }
 
+// EURUSD's fixings on 63 days from 2026-06-01, stepping 0.01 from 1.00 to
+// 1.06 and back to 1.00 each week.
+RateHistory SixtyThreeFixings()
+{
+    const int64_t firstDay = DaysFromCivil(2026, 6, 1) * kMillisecondsPerDay + kFixingMillisecondOfDay;
+    RateHistory history;
+    PairHistory pair{"EURUSD", {}};
+    for (int day = 0; day < 63; ++day)
+        pair.points.push_back({firstDay + day * kMillisecondsPerDay, 1.0 + 0.01 * (day % 7)});
+    history.pairs.push_back(pair);
+    return history;
+}
+
 }  // namespace
 
 TEST(FixingSamples, EachFixingBecomesOneSampleBeforeTheRecordsOwn)
@@ -292,12 +305,8 @@ TEST(FixingSamples, EachFixingBecomesOneSampleBeforeTheRecordsOwn)
     struct UtcReset {
         ~UtcReset() { SetUtcTimeForTesting(kRealUtcClock); }
     } reset;
-    const int64_t firstDay = DaysFromCivil(2026, 6, 1) * kMillisecondsPerDay + kFixingMillisecondOfDay;
-    RateHistory history;
-    PairHistory pair{"EURUSD", {}};
-    for (int day = 0; day < 63; ++day)
-        pair.points.push_back({firstDay + day * kMillisecondsPerDay, 1.0 + 0.01 * (day % 7)});
-    history.pairs.push_back(pair);
+    const RateHistory history = SixtyThreeFixings();
+    const PairHistory& pair = history.pairs[0];
     const int64_t afterLast = pair.points.back().time + 3600000;
     SetUtcTimeForTesting(afterLast);
     RateQuote quote;
@@ -333,13 +342,9 @@ TEST(FixingSamples, EachFixingBecomesOneSampleBeforeTheRecordsOwn)
 
 TEST(FixingSamples, ADatedSourceKeepsOnePriceAFixing)
 {
-    const int64_t firstDay = DaysFromCivil(2026, 6, 1) * kMillisecondsPerDay + kFixingMillisecondOfDay;
-    RateHistory history;
-    PairHistory pair{"EURUSD", {}};
-    for (int day = 0; day < 63; ++day)
-        pair.points.push_back({firstDay + day * kMillisecondsPerDay, 1.0 + 0.01 * (day % 7)});
-    history.pairs.push_back(pair);
-    const std::string today = FormatIsoDate(firstDay + 63 * kMillisecondsPerDay);
+    const RateHistory history = SixtyThreeFixings();
+    const PairHistory& pair = history.pairs[0];
+    const std::string today = FormatIsoDate(pair.points.back().time + kMillisecondsPerDay);
     const std::vector<RateQuote> quotes =
         QuotesFromDocument(Dated(today, {{"EURUSD", "1.0850"}}), {}, history);
     ASSERT_EQ(quotes.size(), 1u);
