@@ -547,7 +547,7 @@ TEST_F(WidgetInProcess, SavedHistoriesShowAtOnceGreyAndADamagedFileIsSetAsideWit
         << "kept after close";
 }
 
-TEST_F(WidgetInProcess, ADatedSourcesChangeIsAgainstThePreviousFixingWithItsFixingsAsSamples)
+TEST_F(WidgetInProcess, ADatedSourcesChangeIsAgainstThePreviousFixingWithItsFixingsAsPrices)
 {
     // The daily page is dated 2026-12-07 (USD 1.0855); its history holds
     // the three working days before it.
@@ -576,10 +576,18 @@ TEST_F(WidgetInProcess, ADatedSourcesChangeIsAgainstThePreviousFixingWithItsFixi
         ASSERT_EQ(usd.code, "EURUSD");
         EXPECT_EQ(usd.changeText, "+0.51") << "1.0855 against the fixing of 2026-12-04";
         EXPECT_EQ(usd.openText, "1.08");
-        ASSERT_EQ(usd.history.size(), 3u) << "two fixings' changes, then the page's own sample";
-        const int64_t fixing = DaysFromCivil(2026, 12, 3) * kMillisecondsPerDay + kFixingMillisecondOfDay;
-        EXPECT_EQ(usd.history[0].time, fixing);
-        EXPECT_EQ(usd.history[1].time, fixing + kMillisecondsPerDay);
+        // The price a day: the three fixings, then the page's own day.
+        ASSERT_TRUE(usd.priceSeries);
+        const int64_t fixing = kFixingMillisecondOfDay;
+        const std::pair<int64_t, float> days[] = {{DaysFromCivil(2026, 12, 2), 1.075f},
+                                                  {DaysFromCivil(2026, 12, 3), 1.07f},
+                                                  {DaysFromCivil(2026, 12, 4), 1.08f},
+                                                  {DaysFromCivil(2026, 12, 7), 1.0855f}};
+        ASSERT_EQ(usd.history.size(), std::size(days));
+        for (std::size_t i = 0; i < std::size(days); ++i) {
+            EXPECT_EQ(usd.history[i].time, days[i].first * kMillisecondsPerDay + fixing) << i;
+            EXPECT_FLOAT_EQ(usd.history[i].value, days[i].second) << i;
+        }
         EXPECT_EQ((*records)[1].changeText, "+0.00") << "a pair the history does not hold";
     }
     EXPECT_EQ(ReadSetting(SettingsFilePath(), "Quillbrae", "HistoryUrl"), fixings.Url("/hist.xml"));
