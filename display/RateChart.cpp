@@ -140,34 +140,6 @@ std::size_t NearestChartSample(std::size_t count, int32_t a, int32_t b, int dpiV
 
 namespace {
 
-// How values map to rows: trunc(zero - (value - origin) * perUnit), held
-// drawable (a value that is not a number on row `zero`).
-struct RowScale {
-    float origin;
-    float zero;
-    float perUnit;
-    int Row(float value) const { return ChartPixel(zero - (value - origin) * perUnit, ChartPixel(zero, 0)); }
-};
-
-RowScale PriceScale(float lowest, float highest, int dpiValue)
-{
-    const float top = static_cast<float>(dpi::Scale(chartPriceTop, dpiValue));
-    const float bottom = static_cast<float>(dpi::Scale(chartPriceBottom, dpiValue));
-    const float range = highest - lowest;
-    if (!(range > 0.0f) || !std::isfinite(range))
-        return RowScale{lowest, (top + bottom) / 2, 0.0f};
-    return RowScale{lowest, bottom, (bottom - top) / range};
-}
-
-}  // namespace
-
-int ChartPriceRow(float price, float lowest, float highest, int dpiValue)
-{
-    return PriceScale(lowest, highest, dpiValue).Row(price);
-}
-
-namespace {
-
 constexpr int labelLeft = -10;           // value labels start this far left of their point
 constexpr float lowLabelDrop = 2.0f;     // below the lowest point
 constexpr float highLabelRise = -15.0f;  // above the highest point
@@ -187,6 +159,25 @@ struct Layout {
 
     int dpi;
 };
+
+// How values map to rows: trunc(zero - (value - origin) * perUnit), held
+// drawable (a value that is not a number on row `zero`).
+struct RowScale {
+    float origin;
+    float zero;
+    float perUnit;
+    int Row(float value) const { return ChartPixel(zero - (value - origin) * perUnit, ChartPixel(zero, 0)); }
+};
+
+RowScale PriceScale(float lowest, float highest, int dpiValue)
+{
+    const float top = static_cast<float>(dpi::Scale(chartPriceTop, dpiValue));
+    const float bottom = static_cast<float>(dpi::Scale(chartPriceBottom, dpiValue));
+    const float range = highest - lowest;
+    if (!(range > 0.0f) || !std::isfinite(range))
+        return RowScale{lowest, (top + bottom) / 2, 0.0f};
+    return RowScale{lowest, bottom, (bottom - top) / range};
+}
 
 void DrawSummary(HDC dc, int left, const FXRate& record, const Layout& scaled)
 {
@@ -266,6 +257,11 @@ void DrawTimeLabels(HDC dc, int left, int right, const FXRate& record, const Lay
 }
 
 }  // namespace
+
+int ChartPriceRow(float price, float lowest, float highest, int dpiValue)
+{
+    return PriceScale(lowest, highest, dpiValue).Row(price);
+}
 
 int ChartLabelHeight(const FXRate& record, int dpiValue)
 {

@@ -44,8 +44,6 @@ std::wstring Widen(const std::string& text)
     return out;
 }
 
-// What the automatic detection or the PAC script says for `target`; false
-// when they say nothing usable.
 // The proxy list and bypass list of an answer that names a proxy, its
 // strings freed either way; false for "direct" or an empty list.
 bool TakeNamedProxy(WINHTTP_PROXY_INFO& info, std::string& list, std::string& bypass)
@@ -59,6 +57,8 @@ bool TakeNamedProxy(WINHTTP_PROXY_INFO& info, std::string& list, std::string& by
     return !list.empty();
 }
 
+// What the automatic detection or the PAC script says for `target`; false
+// when they say nothing usable.
 bool AutoProxyFor(const Url& target, const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& user, std::string& list,
                   std::string& bypass)
 {

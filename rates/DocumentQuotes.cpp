@@ -23,6 +23,14 @@ const std::string& Extreme(const std::string& heldText, const DocumentRate& rate
     return beyond ? rate.priceText : heldText;
 }
 
+// The moment a dated document's prices were fixed: its day's fixing; 0 for
+// a document that gives no day.
+int64_t DocumentFixing(const RateDocument& document)
+{
+    int64_t day = 0;
+    return ReadIsoDate(document.date, day) ? day + kFixingMillisecondOfDay : 0;
+}
+
 }  // namespace
 
 std::string PercentChangeText(double price, double open)
@@ -43,9 +51,7 @@ std::string PercentChangeText(double price, double open)
 std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const std::vector<FXRate>& records)
 {
     const RecordIndex index(records);
-    int64_t fixedAt = 0;
-    if (int64_t day = 0; ReadIsoDate(document.date, day))
-        fixedAt = day + kFixingMillisecondOfDay;
+    const int64_t fixedAt = DocumentFixing(document);
     std::vector<RateQuote> quotes;
     quotes.reserve(document.rates.size());
     for (const DocumentRate& rate : document.rates) {
@@ -93,16 +99,14 @@ std::vector<RateQuote> QuotesFromDocument(const RateDocument& document, const st
                                           const RateHistory& history)
 {
     std::vector<RateQuote> quotes = QuotesFromDocument(document, records);
-    int64_t day = 0;
-    const bool dated = ReadIsoDate(document.date, day);
-    if (!dated)
-        day = UtcMilliseconds() / kMillisecondsPerDay * kMillisecondsPerDay;
+    const int64_t fixedAt = DocumentFixing(document);
+    const int64_t day = fixedAt != 0 ? fixedAt - kFixingMillisecondOfDay
+                                     : UtcMilliseconds() / kMillisecondsPerDay * kMillisecondsPerDay;
     for (std::size_t i = 0; i < quotes.size(); ++i) {
         const DocumentRate& rate = document.rates[i];
         // A source with a history of its days is charted by its days: each
         // price is its day's fixing.
-        if (dated)
-            quotes[i].fixedAt = day + kFixingMillisecondOfDay;
+        quotes[i].fixedAt = fixedAt;
         for (const PairHistory& pair : history.pairs) {
             double previous = 0.0;
             if (pair.code != rate.code || !PreviousFixing(pair, day, previous))

@@ -42,9 +42,9 @@ std::string EncodeHistoryFile(const std::vector<FXRate>& records);
 
 // Reads a file's bytes back into records. Fails, with the reason and
 // `records` left as they were, for anything but a whole file of this
-// version (or the first) within the bounds whose checksum holds and whose records keep
-// their rules (finite figures, low <= base <= high, a series within its
-// bound and its shape, in time order).
+// version (or the first) within the bounds whose checksum holds and whose
+// records keep their rules (finite figures, low <= base <= high, a series
+// within its bound and its shape, in time order, prices above zero).
 bool DecodeHistoryFile(const std::string& bytes, std::vector<FXRate>& records, std::string& failure);
 
 // CRC-32 (IEEE 802.3, reflected, as zlib's crc32) of `size` bytes.

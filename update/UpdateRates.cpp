@@ -232,6 +232,20 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
     return Update(rates, url, pageValidators, connection, CycleDeadline(), stop, format);
 }
 
+void RateUpdater::HeldHistory::Cross(const std::vector<std::string>& wanted)
+{
+    withCrosses = own;
+    AddCrossHistories(withCrosses, wanted);
+    crossedFor = wanted;
+}
+
+void RateUpdater::SetSourceHistory(const std::string& url, RateHistory history)
+{
+    HeldHistory& held = histories[url];
+    held.own = std::move(history);
+    held.Cross(wantedPairs);
+}
+
 UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
                                   RateListValidators& pageValidators, KeptConnection& pageConnection,
                                   SteadyTime deadline, const std::atomic<bool>* stop, RateFormat format)
@@ -248,12 +262,8 @@ UpdateOutcome RateUpdater::Update(SharedRates& rates, const std::string& url,
     if (found != histories.end()) {
         // Crosses are made again only when the wanted pairs change.
         HeldHistory& held = found->second;
-        if (!held.crossed || held.crossedFor != wantedPairs) {
-            held.withCrosses = held.own;
-            AddCrossHistories(held.withCrosses, wantedPairs);
-            held.crossedFor = wantedPairs;
-            held.crossed = true;
-        }
+        if (held.crossedFor != wantedPairs)
+            held.Cross(wantedPairs);
         fetch.history = &held.withCrosses;
     }
     UpdateOutcome outcome = Cycle(rates, url, stop, format, fetch, &pageValidators, result);

@@ -74,10 +74,7 @@ public:
     // documents' change figures are then against the previous fixing
     // (QuotesFromDocument with a history), and its wanted crosses have
     // days too (AddCrossHistories).
-    void SetSourceHistory(const std::string& url, RateHistory history)
-    {
-        histories[url] = HeldHistory{std::move(history), {}, {}, false};
-    }
+    void SetSourceHistory(const std::string& url, RateHistory history);
     // The extra trusted root, for other downloads from the same sources.
     const std::string& TrustedCertificate() const { return trustedCertificate; }
     // Another bound for each cycle than kCycleLimit (tests).
@@ -116,7 +113,7 @@ private:
         RateHistory own;
         std::vector<std::string> crossedFor;
         RateHistory withCrosses;
-        bool crossed;
+        void Cross(const std::vector<std::string>& wanted);
     };
     std::map<std::string, HeldHistory> histories;  // by page address
     std::atomic<int> lastResult{0};
